@@ -1,0 +1,63 @@
+// Row reading inside the decoder: the stored layout of one body row, the body
+// cursor, and the split of a stored row into per-pixel values and masks.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "iff/ImageInfo.h"
+
+namespace vantrel {
+
+constexpr std::size_t maxRowPixels = 4096;
+// The largest stored row ("ILBM", 4096 pixels, 32 planes plus a mask plane)
+// plus the 127 bytes a ByteRun1 run may write past the end of a row.
+constexpr std::size_t maxStoredRow = 512 * 33;
+constexpr std::size_t rowBufferSize = maxStoredRow + 127;
+
+struct RowGeometry {
+    std::uint32_t planeRowBytes;  // one plane row: width rounded up to 16 pixels, in bytes
+    std::uint32_t bytesPerPixel;  // "PBM " pixel size: 1, 3 or 4
+    std::uint32_t rowSize;        // bytes of one stored row after decompression
+    std::uint32_t planeStride;    // from plane j of a row to plane j + 1
+};
+
+RowGeometry rowGeometry(const ImageInfo& info);
+
+struct BodyCursor {
+    const std::uint8_t* position;
+    std::uint32_t remaining;
+};
+
+// The decoder's whole working storage, one block local to each decode.
+struct DecoderStorage {
+    std::uint32_t workingPalette[256];
+    std::uint32_t valueRow[maxRowPixels];
+    std::uint8_t maskRow[maxRowPixels];
+    std::uint8_t rowBuffer[rowBufferSize];
+};
+
+// The picture being decoded: its record, row geometry, and read position.
+struct RowSource {
+    const ImageInfo& info;
+    RowGeometry geometry;
+    BodyCursor cursor;
+    std::uint32_t rowIndex;  // file row that readRow gives next
+};
+
+// One stored row ready to split: its first byte and the distance from a byte
+// of plane j to the same byte of plane j + 1 (unused for "PBM ").
+struct StoredRow {
+    const std::uint8_t* data;
+    std::size_t planeStride;
+};
+
+// Gives the next stored row, in the body where it lies there whole and
+// unpacked, else assembled in storage.rowBuffer, and advances the cursor.
+// Every byte the body cannot supply reads as 0; nothing outside it is read.
+StoredRow readRow(RowSource& source, DecoderStorage& storage);
+
+// Fills storage.valueRow and storage.maskRow for the width pixels of a row.
+void splitRow(const RowSource& source, StoredRow row, DecoderStorage& storage);
+
+}  // namespace vantrel
