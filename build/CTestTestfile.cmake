@@ -7,3 +7,5 @@
 subdirs("googletest")
 subdirs("iff")
 subdirs("decode")
+subdirs("tests/support")
+subdirs("tests/core")

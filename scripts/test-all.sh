@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Sets up a Debian 12 machine and runs every test: the native suites, the same
+# suites under AddressSanitizer and UndefinedBehaviorSanitizer, the Windows DLL
+# under Wine, and a bounded fuzzing run. Builds from scratch in build/.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+jobs=$(nproc)
+
+step() { printf '\n==== %s\n' "$*"; }
+
+step "Installing packages"
+scripts/setup-debian.sh
+
+step "Native build and tests"
+cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build/native -j "$jobs"
+ctest --test-dir build/native --output-on-failure -j "$jobs"
+
+step "Sanitizer build and tests (AddressSanitizer, UndefinedBehaviorSanitizer)"
+CXX=clang++ cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVANTREL_SANITIZE=ON
+cmake --build build/sanitize -j "$jobs"
+ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
+
+if [ -x scripts/test-windows.sh ]; then
+    step "Windows DLL under Wine"
+    scripts/test-windows.sh
+fi
+
+if [ -x fuzz/run-ci.sh ]; then
+    step "Fuzzing"
+    fuzz/run-ci.sh
+fi
+
+step "All tests passed"
