@@ -1,0 +1,34 @@
+#include "cli/Picture.h"
+
+#include "cli/Diagnosis.h"
+#include "decode/Decoder.h"
+#include "iff/Parser.h"
+
+namespace vantrel::cli {
+
+bool loadPicture(const std::string& path, Picture& picture, std::string& error) {
+    if (!picture.file.open(path, error)) return false;
+    if (parsePicture(picture.info, picture.file.begin(), picture.file.end())) return true;
+    error = explainRejection(picture.file.begin(), picture.file.end());
+    return false;
+}
+
+PixelView DecodedPicture::view() const {
+    const std::uint32_t* top = words.data() + std::size_t{width} * (height - 1);
+    return {top, -static_cast<std::ptrdiff_t>(width), width, height};
+}
+
+bool decodeToPixels(const Picture& picture, DecodedPicture& out, std::string& error) {
+    const OutputSize size = outputSize(picture.info);
+    if (size.width == 0 || size.height == 0) {
+        error = "colour map \"CMAP\" has no entries: nothing to show";
+        return false;
+    }
+    out.width = size.width;
+    out.height = size.height;
+    out.words.assign(std::size_t{size.width} * size.height, 0);
+    decodePicture(picture.info, out.words.data());
+    return true;
+}
+
+}  // namespace vantrel::cli
