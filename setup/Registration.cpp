@@ -2,6 +2,7 @@
 
 #include "Console.h"
 #include "RegistryKey.h"
+#include "module/Guids.h"
 
 #include <shlobj.h>
 
@@ -10,7 +11,7 @@
 namespace vantrel::setup {
 namespace {
 
-constexpr const wchar_t* kHandlerClsid = L"{ED61F10D-555F-4513-8499-57B901D98985}";
+constexpr const wchar_t* kHandlerClsid = handlerClsidString;
 constexpr const wchar_t* kThumbnailProviderIid = L"{E357FCCD-A995-4576-B01F-234630154E96}";
 constexpr const wchar_t* kDisplayName = L"Vantrel thumbnail handler for Amiga pictures";
 constexpr const wchar_t* kClasses = L"Software\\Classes\\";
