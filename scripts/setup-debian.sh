@@ -9,7 +9,7 @@ packages=(
     clang libclang-rt-14-dev
     g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
     netpbm imagemagick
-    libavcodec-dev libavutil-dev
+    libavcodec-dev libavformat-dev libavutil-dev
 )
 
 missing=()
