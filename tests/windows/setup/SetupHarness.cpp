@@ -92,7 +92,7 @@ StageFolder::~StageFolder() {
 
 void StageFolder::copyIn(const std::wstring& source, const std::wstring& name) const {
     ASSERT_TRUE(CopyFileW(windowsPath(source).c_str(), file(name).c_str(), FALSE))
-        << "cannot copy the program under test, error " << GetLastError();
+        << "cannot copy " << std::string(source.begin(), source.end()) << ", error " << GetLastError();
 }
 
 void StageFolder::write(const std::wstring& name, const std::vector<std::uint8_t>& bytes) const {
