@@ -8,7 +8,7 @@ packages=(
     libpng-dev libpixman-1-dev
     clang libclang-rt-14-dev
     g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
-    netpbm imagemagick
+    netpbm imagemagick jq
     libavcodec-dev libavformat-dev libavutil-dev
 )
 
