@@ -31,8 +31,9 @@ struct LinePaletteCursor {
     std::uint32_t next;
     bool paired;
 
+    bool active() const { return first != nullptr && count != 0; }
+
     void loadInto(std::uint32_t* workingPalette, std::uint32_t memoryRow) {
-        if (first == nullptr || count == 0) return;
         const std::uint32_t index = next < count ? next : count - 1;
         const std::uint8_t* words = first + std::size_t{index} * linePaletteBytes;
         for (unsigned i = 0; i < 16; ++i) workingPalette[i] = linePaletteColour(words + 2 * i);
@@ -40,48 +41,165 @@ struct LinePaletteCursor {
     }
 };
 
-std::uint32_t replaceByte(std::uint32_t colour, unsigned shift, std::uint32_t level) {
-    return (colour & ~(0xFFu << shift)) | (level << shift);
+// ---- Hold-and-modify ----
+// Every value maps to one step held = (held & keep) | set: control 0 takes a
+// palette entry (keep 0), control 1 replaces blue, 2 red, anything higher green.
+
+bool holdsAndModifies(PixelMode mode) {
+    return mode == PixelMode::Ham6 || mode == PixelMode::LineHam6 || mode == PixelMode::Ham8;
 }
 
-// Hold-and-modify: control 0 looks up the palette, 1 modifies blue, 2 red,
-// anything higher green; the other bytes come from the held colour.
-std::uint32_t holdAndModify(std::uint32_t held, std::uint32_t control, std::uint32_t level,
-                            const std::uint32_t* workingPalette, std::uint32_t value) {
-    switch (control) {
-        case 0: return workingPalette[value & 0xFF];
-        case 1: return replaceByte(held, 0, level);
-        case 2: return replaceByte(held, 16, level);
-        default: return replaceByte(held, 8, level);
+// The values whose control is 0, that is which look up the palette.
+unsigned holdPaletteValues(PixelMode mode) { return mode == PixelMode::Ham8 ? 64 : 16; }
+
+void buildHoldTables(PixelMode mode, DecoderStorage& s) {
+    const bool eightPlanes = mode == PixelMode::Ham8;
+    for (std::uint32_t v = 0; v < 256; ++v) {
+        const std::uint32_t control = eightPlanes ? v >> 6 : v >> 4;
+        const std::uint32_t level = eightPlanes ? ((v & 0x3F) << 2) + ((v & 0x3F) >> 4) : (v & 0xF) * 17;
+        const unsigned shift = control == 1 ? 0 : control == 2 ? 16 : 8;
+        s.holdKeep[v] = control == 0 ? 0 : ~(0xFFu << shift);
+        s.holdSet[v] = control == 0 ? 0 : level << shift;
     }
 }
 
-std::uint32_t trueColour(std::uint32_t value, std::uint32_t alpha) {
-    return alpha << 24 | (value & 0xFF) << 16 | (value & 0xFF00) | ((value >> 16) & 0xFF);
+void refreshHoldPalette(PixelMode mode, DecoderStorage& s) {
+    const unsigned count = holdPaletteValues(mode);
+    for (unsigned v = 0; v < count; ++v) s.holdSet[v] = s.workingPalette[v];
 }
 
-std::uint32_t convertPixel(PixelMode mode, std::uint32_t value, std::uint32_t held,
-                           const std::uint32_t* workingPalette) {
-    switch (mode) {
+void convertHold(const std::uint8_t* values, const DecoderStorage& s, std::uint32_t width, std::uint32_t* out) {
+    std::uint32_t held = s.workingPalette[0];
+    for (std::uint32_t x = 0; x < width; ++x) {
+        const std::uint8_t v = values[x];
+        held = (held & s.holdKeep[v]) | s.holdSet[v];
+        out[x] = held;
+    }
+}
+
+// ---- Other modes ----
+
+void convertIndexed(const std::uint8_t* values, const std::uint32_t* palette, std::uint32_t width,
+                    std::uint32_t* out) {
+    for (std::uint32_t x = 0; x < width; ++x) out[x] = palette[values[x]];
+}
+
+void convertGrey(const std::uint8_t* values, std::uint32_t width, std::uint32_t* out) {
+    for (std::uint32_t x = 0; x < width; ++x) out[x] = 0xFF000000u + values[x] * 0x010101u;
+}
+
+// Bit planes: planes 0 to 7 are red, 8 to 15 green, 16 to 23 blue, 24 to 31 alpha.
+void convertPlanarTrueColour(const DecoderStorage& s, bool withAlpha, std::uint32_t width, std::uint32_t* out) {
+    const std::uint8_t *red = s.chunky[0], *green = s.chunky[1], *blue = s.chunky[2], *alpha = s.chunky[3];
+    if (withAlpha) {
+        for (std::uint32_t x = 0; x < width; ++x)
+            out[x] = std::uint32_t{alpha[x]} << 24 | std::uint32_t{red[x]} << 16 | std::uint32_t{green[x]} << 8 | blue[x];
+    } else {
+        for (std::uint32_t x = 0; x < width; ++x)
+            out[x] = 0xFF000000u | std::uint32_t{red[x]} << 16 | std::uint32_t{green[x]} << 8 | blue[x];
+    }
+}
+
+// "PBM " pixel bytes in file order: blue, green, red for 24 planes; alpha,
+// blue, green, red for 32.
+void convertChunkyTrueColour(const std::uint8_t* row, bool withAlpha, std::uint32_t width, std::uint32_t* out) {
+    if (withAlpha) {
+        for (std::uint32_t x = 0; x < width; ++x, row += 4)
+            out[x] = std::uint32_t{row[0]} << 24 | std::uint32_t{row[3]} << 16 | std::uint32_t{row[2]} << 8 | row[1];
+    } else {
+        for (std::uint32_t x = 0; x < width; ++x, row += 3)
+            out[x] = 0xFF000000u | std::uint32_t{row[2]} << 16 | std::uint32_t{row[1]} << 8 | row[0];
+    }
+}
+
+// ---- Masks, applied after conversion so that hold-and-modify still passes a
+// hidden pixel's colour on to the next ----
+
+void applyMaskPlane(const std::uint8_t* maskPlane, std::uint32_t width, std::uint32_t* out) {
+    for (std::uint32_t b = 0; b < (width + 7) >> 3; ++b) {
+        const std::uint32_t bits = maskPlane[b];
+        if (bits == 0xFF) continue;
+        const std::uint32_t end = width - 8 * b < 8 ? width - 8 * b : 8;
+        for (std::uint32_t i = 0; i < end; ++i) {
+            if ((bits & (0x80u >> i)) == 0) out[8 * b + i] = 0;
+        }
+    }
+}
+
+// The value of pixel x as its planes or bytes compose it, for comparison
+// with the transparent colour.
+std::uint32_t pixelValue(const ImageInfo& info, const std::uint8_t* pbmRow, const DecoderStorage& s,
+                         std::uint32_t x) {
+    if (info.formType == FormType::Pbm) {
+        const std::uint32_t bytes = (info.planeCount + 7u) >> 3;
+        std::uint32_t value = 0;
+        for (std::uint32_t i = 0; i < bytes; ++i) value = (value << 8) | pbmRow[x * bytes + i];
+        return value;
+    }
+    std::uint32_t value = s.chunky[0][x];
+    for (unsigned group = 1; group < (info.planeCount + 7u) >> 3; ++group)
+        value |= std::uint32_t{s.chunky[group][x]} << (8 * group);
+    return value;
+}
+
+void applyTransparentColour(const ImageInfo& info, const std::uint8_t* values, const std::uint8_t* pbmRow,
+                            const DecoderStorage& s, std::uint32_t* out) {
+    const std::uint32_t transparent = info.transparentColor;
+    if (info.planeCount <= 8) {
+        if (transparent > 0xFF) return;
+        for (std::uint32_t x = 0; x < info.width; ++x) {
+            if (values[x] == transparent) out[x] = 0;
+        }
+        return;
+    }
+    for (std::uint32_t x = 0; x < info.width; ++x) {
+        if (pixelValue(info, pbmRow, s, x) == transparent) out[x] = 0;
+    }
+}
+
+// ---- One row ----
+
+// Turns the stored row into chunky values: planes 0 to 7 into chunky[0] (and
+// further groups for true colour); a "PBM " row already is chunky. Returns
+// the one-byte values of up to 8 planes.
+const std::uint8_t* chunkyValues(const ImageInfo& info, StoredRow row, DecoderStorage& s) {
+    if (info.formType == FormType::Pbm) return row.data;
+    const unsigned planes = info.planeCount;
+    for (unsigned group = 0; group * 8 < planes; ++group) {
+        const unsigned count = planes - group * 8 < 8 ? planes - group * 8 : 8;
+        planesToChunky(row, group * 8, count, info.width, s.chunky[group]);
+    }
+    return s.chunky[0];
+}
+
+void convertRow(const ImageInfo& info, StoredRow row, const std::uint8_t* values, const DecoderStorage& s,
+                std::uint32_t* out) {
+    const std::uint32_t width = info.width;
+    switch (info.pixelMode) {
         case PixelMode::Ham6:
         case PixelMode::LineHam6:
-            return holdAndModify(held, value >> 4, (value & 0xF) * 17, workingPalette, value);
-        case PixelMode::Ham8: {
-            const std::uint32_t level = value & 0x3F;
-            return holdAndModify(held, value >> 6, (level << 2) + (level >> 4), workingPalette, value);
+        case PixelMode::Ham8: convertHold(values, s, width, out); break;
+        case PixelMode::Grey8: convertGrey(values, width, out); break;
+        case PixelMode::Rgb24:
+        case PixelMode::Rgba32: {
+            const bool alpha = info.pixelMode == PixelMode::Rgba32;
+            if (info.formType == FormType::Pbm) {
+                convertChunkyTrueColour(row.data, alpha, width, out);
+            } else {
+                convertPlanarTrueColour(s, alpha, width, out);
+            }
+            break;
         }
-        case PixelMode::Grey8: return 0xFF000000u + (value & 0xFF) * 0x010101u;
-        case PixelMode::Rgb24: return trueColour(value, 0xFF);
-        case PixelMode::Rgba32: return trueColour(value, value >> 24);
-        default: return workingPalette[value & 0xFF];
+        default: convertIndexed(values, s.workingPalette, width, out); break;
     }
 }
 
-void convertRow(const ImageInfo& info, const DecoderStorage& storage, std::uint32_t* out) {
-    std::uint32_t held = storage.workingPalette[0];
-    for (std::uint32_t x = 0; x < info.width; ++x) {
-        held = convertPixel(info.pixelMode, storage.valueRow[x], held, storage.workingPalette);
-        out[x] = storage.maskRow[x] != 0 ? held : 0;
+void applyMask(const ImageInfo& info, StoredRow row, const std::uint8_t* values, const DecoderStorage& s,
+               std::uint32_t* out) {
+    if (info.masking == 1 && info.formType != FormType::Pbm) {
+        applyMaskPlane(row.data + std::size_t{info.planeCount} * row.planeStride, info.width, out);
+    } else if (info.masking == 2) {
+        applyTransparentColour(info, values, row.data, s, out);
     }
 }
 
@@ -95,13 +213,24 @@ void decodePicture(const ImageInfo& info, std::uint32_t* pixels) {
     DecoderStorage storage;
     RowSource source{info, rowGeometry(info), {info.body, info.bodySize}, 0};
     buildBasePalette(info, storage.workingPalette);
+    const bool hold = holdsAndModifies(info.pixelMode);
+    if (hold) {
+        buildHoldTables(info.pixelMode, storage);
+        refreshHoldPalette(info.pixelMode, storage);
+    }
     LinePaletteCursor linePalette{info.linePalettes, info.linePaletteCount, 0,
                                   info.linePaletteCount < info.height};
     for (std::uint32_t r = 0; r < info.height; ++r) {
         const std::uint32_t m = info.height - 1u - r;
-        splitRow(source, readRow(source, storage), storage);
-        linePalette.loadInto(storage.workingPalette, m);
-        convertRow(info, storage, pixels + std::size_t{m} * info.width);
+        const StoredRow row = readRow(source, storage);
+        const std::uint8_t* values = chunkyValues(info, row, storage);
+        if (linePalette.active()) {
+            linePalette.loadInto(storage.workingPalette, m);
+            if (hold) refreshHoldPalette(info.pixelMode, storage);
+        }
+        std::uint32_t* out = pixels + std::size_t{m} * info.width;
+        convertRow(info, row, values, storage, out);
+        applyMask(info, row, values, storage, out);
     }
 }
 

@@ -3,6 +3,18 @@
 namespace vantrel {
 namespace {
 
+// Unaligned 8-byte access, little-endian, spelt out byte by byte so that no
+// library call is needed; compilers merge it into one load or store.
+std::uint64_t load64(const std::uint8_t* p) {
+    return std::uint64_t{p[0]} | std::uint64_t{p[1]} << 8 | std::uint64_t{p[2]} << 16 | std::uint64_t{p[3]} << 24 |
+           std::uint64_t{p[4]} << 32 | std::uint64_t{p[5]} << 40 | std::uint64_t{p[6]} << 48 |
+           std::uint64_t{p[7]} << 56;
+}
+
+void store64(std::uint8_t* p, std::uint64_t v) {
+    for (unsigned i = 0; i < 8; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
 void zeroFill(std::uint8_t* from, std::uint8_t* to) {
     while (from < to) *from++ = 0;
 }
@@ -11,29 +23,48 @@ void copyBytes(std::uint8_t* to, const std::uint8_t* from, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) to[i] = from[i];
 }
 
+// A ByteRun1 literal: 8 bytes at a time while the body has the bytes to
+// read, which may store up to 7 bytes past the run (the row buffer has room).
+void copyLiteral(std::uint8_t* to, const std::uint8_t* from, std::uint32_t count, std::uint32_t available) {
+    if (available >= ((count + 7u) & ~7u)) {
+        for (std::uint32_t i = 0; i < count; i += 8) store64(to + i, load64(from + i));
+    } else {
+        copyBytes(to, from, count);
+    }
+}
+
+// A ByteRun1 repeat, 8 bytes at a time; may store up to 7 bytes past the run.
+void fillRun(std::uint8_t* to, std::uint8_t value, std::uint32_t count) {
+    const std::uint64_t pattern = value * 0x0101010101010101ull;
+    for (std::uint32_t i = 0; i < count; i += 8) store64(to + i, pattern);
+}
+
 // ByteRun1: unpacks runs into the row buffer until the row is full or fewer
 // than 2 body bytes remain (a last lone byte can start no run). A run that
 // overshoots the row end loses the overshoot; returns the bytes produced.
 std::uint32_t unpackByteRun1(BodyCursor& cursor, std::uint32_t rowSize, std::uint8_t* out) {
     std::uint32_t produced = 0;
-    while (cursor.remaining >= 2 && produced < rowSize) {
-        const std::uint8_t control = *cursor.position++;
-        --cursor.remaining;
+    const std::uint8_t* position = cursor.position;
+    std::uint32_t remaining = cursor.remaining;
+    while (remaining >= 2 && produced < rowSize) {
+        const std::uint32_t control = *position++;
+        --remaining;
         if (control < 128) {
             std::uint32_t count = control + 1u;
-            if (count > cursor.remaining) count = cursor.remaining;
-            copyBytes(out + produced, cursor.position, count);
-            cursor.position += count;
-            cursor.remaining -= count;
+            if (count > remaining) count = remaining;
+            copyLiteral(out + produced, position, count, remaining);
+            position += count;
+            remaining -= count;
             produced += count;
         } else if (control > 128) {
-            const std::uint8_t value = *cursor.position++;
-            --cursor.remaining;
             const std::uint32_t count = 257u - control;
-            for (std::uint32_t i = 0; i < count; ++i) out[produced + i] = value;
+            fillRun(out + produced, *position++, count);
+            --remaining;
             produced += count;
         }
     }
+    cursor.position = position;
+    cursor.remaining = remaining;
     return produced;
 }
 
@@ -83,40 +114,33 @@ StoredRow contiguousPlanes(const RowSource& source, DecoderStorage& storage) {
     return {storage.rowBuffer, g.planeRowBytes};
 }
 
-std::uint8_t maskFor(const ImageInfo& info, std::uint32_t value) {
-    return info.masking == 2 && value == info.transparentColor ? 0x00 : 0xFF;
+// spreadBits[b] holds bit 7 - i of b in bit 0 of its byte i: one plane byte
+// spread over the 8 pixels it covers, leftmost pixel in the lowest byte.
+struct SpreadTable {
+    std::uint64_t lanes[256];
+};
+
+constexpr SpreadTable makeSpreadTable() {
+    SpreadTable t{};
+    for (unsigned b = 0; b < 256; ++b) {
+        std::uint64_t v = 0;
+        for (unsigned i = 0; i < 8; ++i) v |= std::uint64_t{(b >> (7 - i)) & 1u} << (8 * i);
+        t.lanes[b] = v;
+    }
+    return t;
 }
 
-void splitPlanes(const RowSource& source, StoredRow row, DecoderStorage& storage) {
-    const ImageInfo& info = source.info;
-    const std::uint32_t width = info.width;
-    for (std::uint32_t x = 0; x < width; ++x) storage.valueRow[x] = 0;
-    for (std::uint32_t j = 0; j < info.planeCount; ++j) {
-        const std::uint8_t* plane = row.data + j * row.planeStride;
-        for (std::uint32_t x = 0; x < width; ++x) {
-            storage.valueRow[x] |= std::uint32_t((plane[x >> 3] >> (7 - (x & 7))) & 1u) << j;
-        }
-    }
-    if (info.masking == 1) {
-        const std::uint8_t* plane = row.data + std::size_t{info.planeCount} * row.planeStride;
-        for (std::uint32_t x = 0; x < width; ++x) {
-            storage.maskRow[x] = ((plane[x >> 3] >> (7 - (x & 7))) & 1u) != 0 ? 0xFF : 0x00;
-        }
-        return;
-    }
-    for (std::uint32_t x = 0; x < width; ++x) storage.maskRow[x] = maskFor(info, storage.valueRow[x]);
-}
+constexpr SpreadTable spreadBits = makeSpreadTable();
 
-// "PBM ": each pixel is bytesPerPixel bytes read big-endian, taken whole.
-void splitChunky(const RowSource& source, StoredRow row, DecoderStorage& storage) {
-    const ImageInfo& info = source.info;
-    const std::uint32_t bytes = source.geometry.bytesPerPixel;
-    const std::uint8_t* pixel = row.data;
-    for (std::uint32_t x = 0; x < info.width; ++x, pixel += bytes) {
-        std::uint32_t value = 0;
-        for (std::uint32_t i = 0; i < bytes; ++i) value = (value << 8) | pixel[i];
-        storage.valueRow[x] = value;
-        storage.maskRow[x] = maskFor(info, value);
+// Eight pixels at a time: each plane byte adds its spread bits at the plane's
+// bit position in every lane.
+template <unsigned Planes>
+void planesToChunkyFixed(const std::uint8_t* plane0, std::size_t stride, std::uint32_t groups, std::uint8_t* out) {
+    for (std::uint32_t b = 0; b < groups; ++b) {
+        std::uint64_t v = 0;
+        const std::uint8_t* p = plane0 + b;
+        for (unsigned j = 0; j < Planes; ++j) v |= spreadBits.lanes[p[j * stride]] << j;
+        store64(out + 8 * std::size_t{b}, v);
     }
 }
 
@@ -136,11 +160,19 @@ StoredRow readRow(RowSource& source, DecoderStorage& storage) {
     return row;
 }
 
-void splitRow(const RowSource& source, StoredRow row, DecoderStorage& storage) {
-    if (source.info.formType == FormType::Pbm) {
-        splitChunky(source, row, storage);
-    } else {
-        splitPlanes(source, row, storage);
+void planesToChunky(StoredRow row, unsigned firstPlane, unsigned planeCount, std::uint32_t width,
+                    std::uint8_t* out) {
+    const std::uint8_t* plane0 = row.data + firstPlane * row.planeStride;
+    const std::uint32_t groups = (width + 7) >> 3;
+    switch (planeCount) {
+        case 1: planesToChunkyFixed<1>(plane0, row.planeStride, groups, out); break;
+        case 2: planesToChunkyFixed<2>(plane0, row.planeStride, groups, out); break;
+        case 3: planesToChunkyFixed<3>(plane0, row.planeStride, groups, out); break;
+        case 4: planesToChunkyFixed<4>(plane0, row.planeStride, groups, out); break;
+        case 5: planesToChunkyFixed<5>(plane0, row.planeStride, groups, out); break;
+        case 6: planesToChunkyFixed<6>(plane0, row.planeStride, groups, out); break;
+        case 7: planesToChunkyFixed<7>(plane0, row.planeStride, groups, out); break;
+        default: planesToChunkyFixed<8>(plane0, row.planeStride, groups, out); break;
     }
 }
 

@@ -1,5 +1,5 @@
 // Row reading inside the decoder: the stored layout of one body row, the body
-// cursor, and the split of a stored row into per-pixel values and masks.
+// cursor, and the turn of bit planes into chunky per-pixel values.
 #pragma once
 
 #include <cstddef>
@@ -11,9 +11,10 @@ namespace vantrel {
 
 constexpr std::size_t maxRowPixels = 4096;
 // The largest stored row ("ILBM", 4096 pixels, 32 planes plus a mask plane)
-// plus the 127 bytes a ByteRun1 run may write past the end of a row.
+// plus the 127 bytes a ByteRun1 run may write past the end of a row, plus 8
+// so that runs can be written 8 bytes at a time.
 constexpr std::size_t maxStoredRow = 512 * 33;
-constexpr std::size_t rowBufferSize = maxStoredRow + 127;
+constexpr std::size_t rowBufferSize = maxStoredRow + 127 + 8;
 
 struct RowGeometry {
     std::uint32_t planeRowBytes;  // one plane row: width rounded up to 16 pixels, in bytes
@@ -32,8 +33,13 @@ struct BodyCursor {
 // The decoder's whole working storage, one block local to each decode.
 struct DecoderStorage {
     std::uint32_t workingPalette[256];
-    std::uint32_t valueRow[maxRowPixels];
-    std::uint8_t maskRow[maxRowPixels];
+    // Hold-and-modify as one step per pixel: held = (held & holdKeep[v]) | holdSet[v].
+    std::uint32_t holdKeep[256];
+    std::uint32_t holdSet[256];
+    // The current row's pixel values, one byte per pixel for each group of 8
+    // planes: group 0 is planes 0 to 7 (the whole value of up to 8 planes),
+    // groups 1 to 3 are planes 8 to 15, 16 to 23 and 24 to 31.
+    std::uint8_t chunky[4][maxRowPixels];
     std::uint8_t rowBuffer[rowBufferSize];
 };
 
@@ -45,8 +51,8 @@ struct RowSource {
     std::uint32_t rowIndex;  // file row that readRow gives next
 };
 
-// One stored row ready to split: its first byte and the distance from a byte
-// of plane j to the same byte of plane j + 1 (unused for "PBM ").
+// One stored row: its first byte and the distance from a byte of plane j to
+// the same byte of plane j + 1 (unused for "PBM ").
 struct StoredRow {
     const std::uint8_t* data;
     std::size_t planeStride;
@@ -57,7 +63,10 @@ struct StoredRow {
 // Every byte the body cannot supply reads as 0; nothing outside it is read.
 StoredRow readRow(RowSource& source, DecoderStorage& storage);
 
-// Fills storage.valueRow and storage.maskRow for the width pixels of a row.
-void splitRow(const RowSource& source, StoredRow row, DecoderStorage& storage);
+// Bit planes to chunky bytes: byte x of out gets bit j of its value from
+// plane firstPlane + j of pixel x, for j below planeCount (1 to 8) and x below
+// width rounded up to a multiple of 8; higher bits are 0.
+void planesToChunky(StoredRow row, unsigned firstPlane, unsigned planeCount, std::uint32_t width,
+                    std::uint8_t* out);
 
 }  // namespace vantrel
