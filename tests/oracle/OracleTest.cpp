@@ -237,6 +237,23 @@ TEST(Oracle, PaletteStripsAndUnpackableBodies) {
     }
 }
 
+// Every alpha with every colour byte, in runs of opaque and other pixels
+// that start at every offset of a block, and an odd length for a tail.
+TEST(Oracle, PremultiplyEveryAlphaAndColour) {
+    std::vector<std::uint32_t> pixels;
+    for (std::uint32_t alpha = 0; alpha < 256; ++alpha) {
+        for (std::uint32_t c = 0; c < 256; ++c) {
+            pixels.push_back(alpha << 24 | c << 16 | (255 - c) << 8 | (c * 7 & 0xFF));
+            for (std::uint32_t k = 0; k < alpha % 11; ++k) pixels.push_back(0xFF000000u | c << 8);
+        }
+    }
+    pixels.push_back(0x80FFFFFFu);
+    std::vector<std::uint32_t> expected = pixels;
+    premultiplyPixels(pixels.data(), pixels.size());
+    reference::premultiplyPixels(expected.data(), expected.size());
+    ASSERT_EQ(pixels, expected);
+}
+
 Bytes readFile(const std::string& name) {
     std::ifstream in(std::string(VANTREL_CORPUS_DIR) + "/" + name, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
