@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Makes sample Amiga IFF pictures in OUTDIR: netpbm's ppmtoilbm encodes
-# ImageMagick's built-in "rose" in several modes, and two "PBM " (chunky)
-# pictures are put together here chunk by chunk. Next to each picture whose
-# thumbnail netpbm can predict exactly, NAME.pam holds it (RGBA, straight alpha).
+# ImageMagick's built-in "rose" and "wizard" in several modes, and two "PBM "
+# (chunky) pictures are put together here chunk by chunk. Next to each
+# picture whose thumbnail netpbm can predict exactly, NAME.pam holds it
+# (RGBA, straight alpha).
 #
 #   host/make-samples.sh OUTDIR
 set -euo pipefail
@@ -51,6 +52,15 @@ expect rose-ehb "$tmp/rose-ehb.ppm" "$tmp/opaque.pgm"
 # and decoders differ in how they widen the modified levels).
 quiet ppmtoilbm -ham6 "$tmp/rose.ppm" >"$out/rose-ham6.iff"
 quiet ppmtoilbm -ham8 "$tmp/rose.ppm" >"$out/rose-ham8.iff"
+
+# A larger picture: ImageMagick's wizard in 256 colours and in 8-plane
+# hold-and-modify.
+convert wizard: -depth 8 ppm:"$tmp/wizard.ppm"
+quiet pnmquant 256 "$tmp/wizard.ppm" >"$tmp/wizard256.ppm"
+quiet ppmtoilbm -maxplanes 8 "$tmp/wizard256.ppm" >"$out/wizard-8plane.iff"
+quiet pgmmake 1.0 $(quiet pamfile -size "$tmp/wizard.ppm") >"$tmp/wizard-opaque.pgm"
+expect wizard-8plane "$tmp/wizard256.ppm" "$tmp/wizard-opaque.pgm"
+quiet ppmtoilbm -ham8 "$tmp/wizard.ppm" >"$out/wizard-ham8.iff"
 
 # "PBM " files: a 20-byte BMHD, then the BODY of chunky pixel bytes.
 be16() { printf "\\x$(printf %02x $(($1 >> 8 & 255)))\\x$(printf %02x $(($1 & 255)))"; }
