@@ -1,16 +1,15 @@
 #include "decode/RowReader.h"
 
+#if defined(__SSE2__) || defined(_M_X64)
+#define VANTREL_ROW_SSE2 1
+#include <emmintrin.h>
+#endif
+
 namespace vantrel {
 namespace {
 
-// Unaligned 8-byte access, little-endian, spelt out byte by byte so that no
-// library call is needed; compilers merge it into one load or store.
-std::uint64_t load64(const std::uint8_t* p) {
-    return std::uint64_t{p[0]} | std::uint64_t{p[1]} << 8 | std::uint64_t{p[2]} << 16 | std::uint64_t{p[3]} << 24 |
-           std::uint64_t{p[4]} << 32 | std::uint64_t{p[5]} << 40 | std::uint64_t{p[6]} << 48 |
-           std::uint64_t{p[7]} << 56;
-}
-
+// Unaligned 8-byte store, little-endian, spelt out byte by byte so that no
+// library call is needed; compilers merge it into one store.
 void store64(std::uint8_t* p, std::uint64_t v) {
     for (unsigned i = 0; i < 8; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
@@ -23,20 +22,44 @@ void copyBytes(std::uint8_t* to, const std::uint8_t* from, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) to[i] = from[i];
 }
 
-// A ByteRun1 literal: 8 bytes at a time while the body has the bytes to
-// read, which may store up to 7 bytes past the run (the row buffer has room).
+// 16 bytes at a time: one SSE2 access where there is SSE2, else two 8-byte ones.
+#if VANTREL_ROW_SSE2
+void copy16(std::uint8_t* to, const std::uint8_t* from) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm_loadu_si128(reinterpret_cast<const __m128i*>(from)));
+}
+void fill16(std::uint8_t* to, std::uint8_t value) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm_set1_epi8(static_cast<char>(value)));
+}
+#else
+std::uint64_t load64(const std::uint8_t* p) {
+    return std::uint64_t{p[0]} | std::uint64_t{p[1]} << 8 | std::uint64_t{p[2]} << 16 | std::uint64_t{p[3]} << 24 |
+           std::uint64_t{p[4]} << 32 | std::uint64_t{p[5]} << 40 | std::uint64_t{p[6]} << 48 |
+           std::uint64_t{p[7]} << 56;
+}
+void copy16(std::uint8_t* to, const std::uint8_t* from) {
+    store64(to, load64(from));
+    store64(to + 8, load64(from + 8));
+}
+void fill16(std::uint8_t* to, std::uint8_t value) {
+    const std::uint64_t pattern = value * 0x0101010101010101ull;
+    store64(to, pattern);
+    store64(to + 8, pattern);
+}
+#endif
+
+// A ByteRun1 literal, 16 bytes at a time while the body has the bytes to
+// read; it may store up to 15 bytes past the run (the row buffer has room).
 void copyLiteral(std::uint8_t* to, const std::uint8_t* from, std::uint32_t count, std::uint32_t available) {
-    if (available >= ((count + 7u) & ~7u)) {
-        for (std::uint32_t i = 0; i < count; i += 8) store64(to + i, load64(from + i));
+    if (available >= ((count + 15u) & ~15u)) {
+        for (std::uint32_t i = 0; i < count; i += 16) copy16(to + i, from + i);
     } else {
         copyBytes(to, from, count);
     }
 }
 
-// A ByteRun1 repeat, 8 bytes at a time; may store up to 7 bytes past the run.
+// A ByteRun1 repeat, 16 bytes at a time; may store up to 15 bytes past the run.
 void fillRun(std::uint8_t* to, std::uint8_t value, std::uint32_t count) {
-    const std::uint64_t pattern = value * 0x0101010101010101ull;
-    for (std::uint32_t i = 0; i < count; i += 8) store64(to + i, pattern);
+    for (std::uint32_t i = 0; i < count; i += 16) fill16(to + i, value);
 }
 
 // ByteRun1: unpacks runs into the row buffer until the row is full or fewer
@@ -135,14 +158,87 @@ constexpr SpreadTable spreadBits = makeSpreadTable();
 // Eight pixels at a time: each plane byte adds its spread bits at the plane's
 // bit position in every lane.
 template <unsigned Planes>
-void planesToChunkyFixed(const std::uint8_t* plane0, std::size_t stride, std::uint32_t groups, std::uint8_t* out) {
-    for (std::uint32_t b = 0; b < groups; ++b) {
+void planesToChunkyFixed(const std::uint8_t* plane0, std::size_t stride, std::uint32_t from, std::uint32_t groups,
+                         std::uint8_t* out) {
+    for (std::uint32_t b = from; b < groups; ++b) {
         std::uint64_t v = 0;
         const std::uint8_t* p = plane0 + b;
         for (unsigned j = 0; j < Planes; ++j) v |= spreadBits.lanes[p[j * stride]] << j;
         store64(out + 8 * std::size_t{b}, v);
     }
 }
+
+void planesToChunkyTable(const std::uint8_t* plane0, std::size_t stride, unsigned planes, std::uint32_t from,
+                         std::uint32_t groups, std::uint8_t* out) {
+    switch (planes) {
+        case 1: planesToChunkyFixed<1>(plane0, stride, from, groups, out); break;
+        case 2: planesToChunkyFixed<2>(plane0, stride, from, groups, out); break;
+        case 3: planesToChunkyFixed<3>(plane0, stride, from, groups, out); break;
+        case 4: planesToChunkyFixed<4>(plane0, stride, from, groups, out); break;
+        case 5: planesToChunkyFixed<5>(plane0, stride, from, groups, out); break;
+        case 6: planesToChunkyFixed<6>(plane0, stride, from, groups, out); break;
+        case 7: planesToChunkyFixed<7>(plane0, stride, from, groups, out); break;
+        default: planesToChunkyFixed<8>(plane0, stride, from, groups, out); break;
+    }
+}
+
+#if VANTREL_ROW_SSE2
+
+// Flips each 64-bit lane about its anti-diagonal: bit c of byte r moves to
+// bit 7 - r of byte 7 - c.
+__m128i flipAntiDiagonal(__m128i x) {
+    const __m128i k4 = _mm_set1_epi64x(static_cast<long long>(0xF0F0F0F00F0F0F0Full));
+    const __m128i k2 = _mm_set1_epi64x(static_cast<long long>(0xCCCC0000CCCC0000ull));
+    const __m128i k1 = _mm_set1_epi64x(static_cast<long long>(0xAA00AA00AA00AA00ull));
+    __m128i t = _mm_xor_si128(x, _mm_slli_epi64(x, 36));
+    x = _mm_xor_si128(x, _mm_and_si128(k4, _mm_xor_si128(t, _mm_srli_epi64(x, 36))));
+    t = _mm_and_si128(k2, _mm_xor_si128(x, _mm_slli_epi64(x, 18)));
+    x = _mm_xor_si128(x, _mm_xor_si128(t, _mm_srli_epi64(t, 18)));
+    t = _mm_and_si128(k1, _mm_xor_si128(x, _mm_slli_epi64(x, 9)));
+    return _mm_xor_si128(x, _mm_xor_si128(t, _mm_srli_epi64(t, 9)));
+}
+
+void storeFlipped(std::uint8_t* out, __m128i low, __m128i high) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), flipAntiDiagonal(_mm_unpacklo_epi32(low, high)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), flipAntiDiagonal(_mm_unpackhi_epi32(low, high)));
+}
+
+// 128 pixels: 16 bytes of each plane, interleaved so that each 64-bit lane
+// holds one byte of every plane, plane j in byte 7 - j; the flip then leaves
+// pixel i in byte i with plane j in bit j. Missing planes read as zero.
+void planesToChunky128(const std::uint8_t* plane0, std::size_t stride, unsigned planes, std::uint8_t* out) {
+    __m128i r[8];
+    for (unsigned k = 0; k < 8; ++k) {
+        const unsigned j = 7 - k;
+        r[k] = j < planes ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(plane0 + j * stride))
+                          : _mm_setzero_si128();
+    }
+    const __m128i a0 = _mm_unpacklo_epi8(r[0], r[1]), a1 = _mm_unpackhi_epi8(r[0], r[1]);
+    const __m128i b0 = _mm_unpacklo_epi8(r[2], r[3]), b1 = _mm_unpackhi_epi8(r[2], r[3]);
+    const __m128i c0 = _mm_unpacklo_epi8(r[4], r[5]), c1 = _mm_unpackhi_epi8(r[4], r[5]);
+    const __m128i d0 = _mm_unpacklo_epi8(r[6], r[7]), d1 = _mm_unpackhi_epi8(r[6], r[7]);
+    storeFlipped(out, _mm_unpacklo_epi16(a0, b0), _mm_unpacklo_epi16(c0, d0));
+    storeFlipped(out + 32, _mm_unpackhi_epi16(a0, b0), _mm_unpackhi_epi16(c0, d0));
+    storeFlipped(out + 64, _mm_unpacklo_epi16(a1, b1), _mm_unpacklo_epi16(c1, d1));
+    storeFlipped(out + 96, _mm_unpackhi_epi16(a1, b1), _mm_unpackhi_epi16(c1, d1));
+}
+
+// Whole 16-byte spans of the plane rows; returns the groups done.
+std::uint32_t planesToChunkyWide(const std::uint8_t* plane0, std::size_t stride, unsigned planes,
+                                 std::uint32_t groups, std::uint32_t planeRowBytes, std::uint8_t* out) {
+    std::uint32_t b = 0;
+    for (; b < groups && b + 16 <= planeRowBytes; b += 16) planesToChunky128(plane0 + b, stride, planes, out + 8 * b);
+    return b;
+}
+
+#else
+
+std::uint32_t planesToChunkyWide(const std::uint8_t*, std::size_t, unsigned, std::uint32_t, std::uint32_t,
+                                 std::uint8_t*) {
+    return 0;
+}
+
+#endif
 
 }  // namespace
 
@@ -164,16 +260,9 @@ void planesToChunky(StoredRow row, unsigned firstPlane, unsigned planeCount, std
                     std::uint8_t* out) {
     const std::uint8_t* plane0 = row.data + firstPlane * row.planeStride;
     const std::uint32_t groups = (width + 7) >> 3;
-    switch (planeCount) {
-        case 1: planesToChunkyFixed<1>(plane0, row.planeStride, groups, out); break;
-        case 2: planesToChunkyFixed<2>(plane0, row.planeStride, groups, out); break;
-        case 3: planesToChunkyFixed<3>(plane0, row.planeStride, groups, out); break;
-        case 4: planesToChunkyFixed<4>(plane0, row.planeStride, groups, out); break;
-        case 5: planesToChunkyFixed<5>(plane0, row.planeStride, groups, out); break;
-        case 6: planesToChunkyFixed<6>(plane0, row.planeStride, groups, out); break;
-        case 7: planesToChunkyFixed<7>(plane0, row.planeStride, groups, out); break;
-        default: planesToChunkyFixed<8>(plane0, row.planeStride, groups, out); break;
-    }
+    const std::uint32_t planeRowBytes = ((width + 15) >> 3) & ~1u;
+    const std::uint32_t done = planesToChunkyWide(plane0, row.planeStride, planeCount, groups, planeRowBytes, out);
+    planesToChunkyTable(plane0, row.planeStride, planeCount, done, groups, out);
 }
 
 }  // namespace vantrel

@@ -11,10 +11,10 @@ namespace vantrel {
 
 constexpr std::size_t maxRowPixels = 4096;
 // The largest stored row ("ILBM", 4096 pixels, 32 planes plus a mask plane)
-// plus the 127 bytes a ByteRun1 run may write past the end of a row, plus 8
-// so that runs can be written 8 bytes at a time.
+// plus the 127 bytes a ByteRun1 run may write past the end of a row, plus 16
+// so that runs can be written 16 bytes at a time.
 constexpr std::size_t maxStoredRow = 512 * 33;
-constexpr std::size_t rowBufferSize = maxStoredRow + 127 + 8;
+constexpr std::size_t rowBufferSize = maxStoredRow + 127 + 16;
 
 struct RowGeometry {
     std::uint32_t planeRowBytes;  // one plane row: width rounded up to 16 pixels, in bytes
