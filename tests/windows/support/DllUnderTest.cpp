@@ -8,10 +8,18 @@
 
 namespace vantrel::test {
 
+std::wstring dllPath() {
+    std::wstring path = VANTREL_DLL_PATH;
+    for (wchar_t& c : path) {
+        if (c == L'/') c = L'\\';
+    }
+    return path;
+}
+
 const DllUnderTest& dll() {
     static const DllUnderTest loaded = [] {
         DllUnderTest d{};
-        d.module = LoadLibraryW(VANTREL_DLL_PATH);
+        d.module = LoadLibraryW(dllPath().c_str());
         if (d.module == nullptr) return d;
         d.getClassObject = reinterpret_cast<GetClassObjectFunction>(
             reinterpret_cast<void*>(GetProcAddress(d.module, "DllGetClassObject")));
@@ -20,7 +28,7 @@ const DllUnderTest& dll() {
         return d;
     }();
     if (loaded.module == nullptr || loaded.getClassObject == nullptr || loaded.canUnloadNow == nullptr) {
-        ADD_FAILURE() << "cannot load " << VANTREL_DLL_PATH << " with both exports";
+        ADD_FAILURE() << "cannot load " << dllPath() << " with both exports";
         std::abort();
     }
     return loaded;
@@ -52,6 +60,21 @@ IInitializeWithFile* newInitializeWithFile() {
 
 IThumbnailProvider* newThumbnailProvider() {
     return static_cast<IThumbnailProvider*>(newHandler(iidThumbnailProvider));
+}
+
+HandlerUnderTest::HandlerUnderTest() : initializer(newInitializeWithFile()) {
+    if (initializer != nullptr) {
+        EXPECT_EQ(initializer->QueryInterface(iidThumbnailProvider, reinterpret_cast<void**>(&provider)), S_OK);
+    }
+    if (provider == nullptr) {
+        ADD_FAILURE() << "no handler to test";
+        std::abort();
+    }
+}
+
+HandlerUnderTest::~HandlerUnderTest() {
+    if (provider != nullptr) provider->Release();
+    if (initializer != nullptr) initializer->Release();
 }
 
 int moduleObjectCount() {

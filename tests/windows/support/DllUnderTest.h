@@ -13,7 +13,12 @@
 #include <shobjidl.h>
 #include <thumbcache.h>
 
+#include <string>
+
 namespace vantrel::test {
+
+// Where the build put Vantrel.dll, as a Windows path.
+std::wstring dllPath();
 
 using GetClassObjectFunction = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, LPVOID*);
 using CanUnloadNowFunction = HRESULT(STDAPICALLTYPE*)();
@@ -33,6 +38,20 @@ IClassFactory* newFactory();
 // A new handler from a fresh factory, through the interface asked for.
 IInitializeWithFile* newInitializeWithFile();
 IThumbnailProvider* newThumbnailProvider();
+
+// A handler held through both its interfaces, released (both references) by
+// the destructor.
+struct HandlerUnderTest {
+    HandlerUnderTest();
+    ~HandlerUnderTest();
+    HandlerUnderTest(const HandlerUnderTest&) = delete;
+    HandlerUnderTest& operator=(const HandlerUnderTest&) = delete;
+
+    HRESULT initialize(const wchar_t* path) { return initializer->Initialize(path, STGM_READ); }
+
+    IInitializeWithFile* initializer = nullptr;
+    IThumbnailProvider* provider = nullptr;
+};
 
 // The module's count of outstanding references and server locks. Only its
 // being zero is visible (DllCanUnloadNow), so it is measured by taking server
