@@ -15,36 +15,44 @@ const OptionSpec* findShort(const std::vector<OptionSpec>& specs, char name) {
     return nullptr;
 }
 
+// An option word split into its spec, its name as the user wrote it, and a
+// value attached to it ("--size=64", "-s64").
+struct OptionWord {
+    const OptionSpec* spec;
+    std::string shown;
+    std::optional<std::string> attached;
+};
+
+OptionWord identify(const std::string& word, const std::vector<OptionSpec>& specs) {
+    if (word.compare(0, 2, "--") != 0) {
+        OptionWord option{findShort(specs, word[1]), word.substr(0, 2), std::nullopt};
+        if (word.size() > 2) option.attached = word.substr(2);
+        return option;
+    }
+    const auto eq = word.find('=');
+    const std::string name = word.substr(2, eq == std::string::npos ? std::string::npos : eq - 2);
+    OptionWord option{findLong(specs, name), "--" + name, std::nullopt};
+    if (eq != std::string::npos) option.attached = word.substr(eq + 1);
+    return option;
+}
+
 // One option word at args[i]; may consume the next word as its value.
 std::optional<std::string> takeOption(const std::vector<std::string>& args, std::size_t& i,
                                       const std::vector<OptionSpec>& specs, ParsedArgs& out) {
-    const std::string& word = args[i];
-    const bool isLong = word.compare(0, 2, "--") == 0;
-    std::string name;
-    std::optional<std::string> attached;
-    const OptionSpec* spec = nullptr;
-    if (isLong) {
-        const auto eq = word.find('=');
-        name = word.substr(2, eq == std::string::npos ? std::string::npos : eq - 2);
-        if (eq != std::string::npos) attached = word.substr(eq + 1);
-        spec = findLong(specs, name);
-    } else {
-        spec = findShort(specs, word[1]);
-        if (word.size() > 2) attached = word.substr(2);
-    }
-    if (spec == nullptr) return "unknown option '" + word + "'";
-    const std::string shown = isLong ? "--" + name : word.substr(0, 2);
-    if (!spec->takesValue && attached) return "option '" + shown + "' takes no value";
-    if (!spec->takesValue) {
-        out.values[spec->longName] = "";
+    OptionWord option = identify(args[i], specs);
+    if (option.spec == nullptr) return "unknown option '" + args[i] + "'";
+    const std::string name = option.spec->longName;
+    if (!option.spec->takesValue) {
+        if (option.attached) return "option '" + option.shown + "' takes no value";
+        out.values[name] = "";
         return std::nullopt;
     }
-    if (!attached) {
-        if (i + 1 >= args.size()) return "option '" + shown + "' needs a value";
-        attached = args[++i];
+    if (!option.attached) {
+        if (i + 1 >= args.size()) return "option '" + option.shown + "' needs a value";
+        option.attached = args[++i];
     }
-    if (out.has(spec->longName)) return "option '" + shown + "' given more than once";
-    out.values[spec->longName] = *attached;
+    if (out.has(name)) return "option '" + option.shown + "' given more than once";
+    out.values[name] = *option.attached;
     return std::nullopt;
 }
 

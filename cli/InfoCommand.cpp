@@ -120,6 +120,11 @@ std::string jsonPicture(const std::string& path, const Picture& picture, const C
            ", \"chunkWalkEnd\": \"" + walkEndName(walk.end) + "\"}";
 }
 
+std::string jsonEntry(const std::string& path, const Picture& picture, const std::string* error) {
+    if (error != nullptr) return "{\"file\": " + jsonString(path) + ", \"error\": " + jsonString(*error) + "}";
+    return jsonPicture(path, picture, walkChunks(picture.file.begin(), picture.file.end()));
+}
+
 // Describes one file on stdout; false when it cannot be shown.
 bool describe(const std::string& path, bool json, bool first) {
     Picture picture;
@@ -127,9 +132,8 @@ bool describe(const std::string& path, bool json, bool first) {
     const bool ok = loadPicture(path, picture, error);
     if (!ok) reportError(path, error);
     if (json) {
-        std::printf("%s  %s", first ? "" : ",\n",
-                    ok ? jsonPicture(path, picture, walkChunks(picture.file.begin(), picture.file.end())).c_str()
-                       : ("{\"file\": " + jsonString(path) + ", \"error\": " + jsonString(error) + "}").c_str());
+        const std::string entry = jsonEntry(path, picture, ok ? nullptr : &error);
+        std::printf("%s  %s", first ? "" : ",\n", entry.c_str());
     } else if (ok) {
         if (!first) std::printf("\n");
         printText(path, picture, walkChunks(picture.file.begin(), picture.file.end()));
