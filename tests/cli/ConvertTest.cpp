@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -148,20 +150,27 @@ TEST(Convert, BadFilesInABatchAreReportedWhileTheRestAreWritten) {
     std::filesystem::create_directories(dir.path("folder.iff"));
     dir.write("blocked.iff", good);
     std::filesystem::create_directories(dir.path("blocked.png/inside"));  // its output cannot be put in place
+    dir.write("locked.iff", good);
+    std::filesystem::permissions(dir.path("locked.iff"), std::filesystem::perms::none);
+    const bool lockedOut = geteuid() != 0;  // root reads it all the same
     dir.write("last.iff", good);
     const std::set<std::string> before = dir.names();
 
     const RunResult run = runVantrel({"convert", "first.iff", "missing.iff", "truncated.iff", "notes.iff",
-                                      "folder.iff", "blocked.iff", "last.iff"},
+                                      "folder.iff", "blocked.iff", "locked.iff", "last.iff"},
                                      dir.path(""));
     EXPECT_EQ(run.status, 1);
     for (const char* bad : {"missing.iff: cannot open: No such file", "truncated.iff: file is cut short",
                             "notes.iff: not an IFF", "folder.iff: is a directory", "blocked.iff: cannot write"})
         EXPECT_NE(run.err.find(bad), std::string::npos) << bad << " in\n" << run.err;
-    EXPECT_NE(run.err.find("converted 2 of 7 files, 5 failed"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("locked.iff: cannot open: Permission denied") != std::string::npos, lockedOut);
+    EXPECT_NE(run.err.find(lockedOut ? "converted 2 of 8 files, 6 failed" : "converted 3 of 8 files, 5 failed"),
+              std::string::npos)
+        << run.err;
 
     std::set<std::string> expected = before;
     expected.insert({"first.png", "last.png"});
+    if (!lockedOut) expected.insert("locked.png");
     EXPECT_EQ(dir.names(), expected);  // no partial PNGs, no temporary files
     EXPECT_EQ(readPng(dir.path("last.png")).bytes, decodeReference(good).bytes);
 }
