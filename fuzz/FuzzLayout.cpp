@@ -1,0 +1,5 @@
+#include "fuzz/FuzzTargets.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    return vantrel::fuzz::fuzzLayout(data, size);
+}
