@@ -2,23 +2,33 @@
 # Cross-builds Vantrel.dll and its tests with mingw-w64 in build/windows and
 # runs the tests under Wine, in a private prefix inside the build tree with one
 # wineserver kept running for the whole run (each test then starts quickly).
+# VANTREL_WINDOWS_BUILD_DIR names another build folder.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-build=build/windows
+build=${VANTREL_WINDOWS_BUILD_DIR:-build/windows}
+mkdir -p "$build"
+build=$(cd "$build" && pwd)
+
+export WINEPREFIX="$build/wineprefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+# A new prefix takes a while to set up: do it while the build runs.
+boot=""
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "Creating the Wine prefix $WINEPREFIX in the background"
+    mkdir -p "$WINEPREFIX"
+    ( wineboot -i >/dev/null 2>&1; wineserver -w ) &
+    boot=$!
+fi
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake"
 cmake --build "$build" -j "$(nproc)"
 
-export WINEPREFIX="$root/$build/wineprefix"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "Creating the Wine prefix $WINEPREFIX (once; takes a while)"
-    mkdir -p "$WINEPREFIX"
-    wineboot -i >/dev/null 2>&1
-    wineserver -w
+if [ -n "$boot" ]; then
+    wait "$boot" || { echo "Setting up the Wine prefix failed" >&2; exit 1; }
 fi
 
 # The server detaches once it listens; it also ends by itself 60 s after its

@@ -13,16 +13,6 @@ namespace {
 
 void* const untouched = reinterpret_cast<void*>(std::uintptr_t{0xBAADF00D});
 
-// The start of the handler object, as its layout puts the first fields.
-struct HandlerHead {
-    const void* initializeWithFileTable;
-    const void* thumbnailProviderTable;
-    std::uint32_t referenceCount;
-    const std::uint8_t* view;
-    std::uint64_t fileSize;
-    bool initialized;
-};
-
 class Handler : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_EQ(moduleObjectCount(), 0); }
@@ -80,21 +70,6 @@ TEST_F(Handler, AddRefAndReleaseReturnTheNewCountOnEitherPointer) {
     EXPECT_EQ(initializer->Release(), 1u);
     EXPECT_EQ(moduleObjectCount(), 1);
     EXPECT_EQ(provider->Release(), 0u);
-}
-
-TEST_F(Handler, FieldsFollowTheObjectLayout) {
-    const Bytes picture = maskedPicture();
-    TempFile file(picture);
-    HandlerUnderTest h;
-    const auto* head = reinterpret_cast<const HandlerHead*>(h.initializer);
-    EXPECT_EQ(reinterpret_cast<const char*>(&head->thumbnailProviderTable), reinterpret_cast<char*>(h.provider));
-    EXPECT_EQ(head->referenceCount, 2u);
-    EXPECT_FALSE(head->initialized);
-    ASSERT_EQ(h.initialize(file.path()), S_OK);
-    EXPECT_TRUE(head->initialized);
-    EXPECT_EQ(head->fileSize, picture.size());
-    ASSERT_NE(head->view, nullptr);
-    EXPECT_TRUE(std::equal(picture.begin(), picture.end(), head->view));
 }
 
 TEST_F(Handler, LastReleaseUnmapsTheViewOnceAndFreesTheObject) {

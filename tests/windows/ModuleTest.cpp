@@ -1,4 +1,4 @@
-// The module frame: entry point, unloading, identifiers and version block.
+// The module frame: unloading, identifiers and version block.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,26 +9,7 @@
 namespace vantrel::test {
 namespace {
 
-using EntryPoint = BOOL(WINAPI*)(HINSTANCE, DWORD, LPVOID);
-
-EntryPoint entryPoint(HMODULE module) {
-    const auto* base = reinterpret_cast<const unsigned char*>(module);
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    return reinterpret_cast<EntryPoint>(
-        reinterpret_cast<std::uintptr_t>(base + nt->OptionalHeader.AddressOfEntryPoint));
-}
-
 TEST(Module, CanUnloadRightAfterLoad) { EXPECT_EQ(dll().canUnloadNow(), S_OK); }
-
-TEST(Module, EntryPointAcceptsOnlyProcessAttach) {
-    const EntryPoint entry = entryPoint(dll().module);
-    HINSTANCE instance = dll().module;
-    EXPECT_EQ(entry(instance, DLL_PROCESS_ATTACH, nullptr), TRUE);
-    EXPECT_EQ(entry(instance, DLL_THREAD_ATTACH, nullptr), FALSE);
-    EXPECT_EQ(entry(instance, DLL_THREAD_DETACH, nullptr), FALSE);
-    EXPECT_EQ(dll().canUnloadNow(), S_OK);
-}
 
 TEST(Module, InterfaceIdentifiersAreThePlatformOnes) {
     EXPECT_TRUE(sameGuid(iidUnknown, __uuidof(IUnknown)));
