@@ -130,4 +130,32 @@ Bytes interleavedBody(const std::vector<std::uint32_t>& values, unsigned width, 
     return out;
 }
 
+Bytes contiguousBody(const std::vector<std::uint32_t>& values, unsigned width, unsigned height, unsigned planes,
+                     const std::vector<bool>* mask) {
+    const Bytes rows = interleavedBody(values, width, height, planes, mask);
+    const std::size_t planeRowBytes = ((width + 15) / 16) * 2;
+    const std::size_t stored = planes + (mask != nullptr ? 1 : 0);
+    Bytes out(rows.size());
+    for (std::size_t y = 0; y < height; ++y) {
+        for (std::size_t j = 0; j < stored; ++j) {
+            const std::size_t from = (y * stored + j) * planeRowBytes;
+            const std::size_t to = (j * height + y) * planeRowBytes;
+            for (std::size_t b = 0; b < planeRowBytes; ++b) out[to + b] = rows[from + b];
+        }
+    }
+    return out;
+}
+
+Bytes chunkyBody(const std::vector<std::uint32_t>& values, unsigned width, unsigned height, unsigned bytesPerPixel) {
+    Bytes out;
+    for (std::size_t y = 0; y < height; ++y) {
+        for (std::size_t x = 0; x < width; ++x) {
+            const std::uint32_t v = values[y * width + x];
+            for (unsigned i = bytesPerPixel; i-- > 0;) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+        }
+        if ((std::size_t{width} * bytesPerPixel) % 2 != 0) out.push_back(0);
+    }
+    return out;
+}
+
 }  // namespace vantrel::test

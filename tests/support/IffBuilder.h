@@ -62,4 +62,14 @@ Bytes packByteRun1(const Bytes& row);
 Bytes interleavedBody(const std::vector<std::uint32_t>& values, unsigned width, unsigned height, unsigned planes,
                       const std::vector<bool>* mask = nullptr);
 
+// An "ACBM" body: every row's plane 0, then every row's plane 1, and so on,
+// then the mask plane when mask is given.
+Bytes contiguousBody(const std::vector<std::uint32_t>& values, unsigned width, unsigned height, unsigned planes,
+                     const std::vector<bool>* mask = nullptr);
+
+// A "PBM " body: each value as bytesPerPixel big-endian bytes, every row
+// padded to an even length.
+Bytes chunkyBody(const std::vector<std::uint32_t>& values, unsigned width, unsigned height,
+                 unsigned bytesPerPixel = 1);
+
 }  // namespace vantrel::test
