@@ -41,17 +41,20 @@ void premultiplyFour(std::uint32_t* pixels) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels), result);
 }
 
-// Eight pixels per step; a block of opaque pixels is only read.
-std::size_t premultiplyBlocks(std::uint32_t* pixels, std::size_t count) {
+bool allOpaque(const std::uint32_t* pixels) {
     const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    const __m128i* p = reinterpret_cast<const __m128i*>(pixels);
+    const __m128i both = _mm_and_si128(_mm_and_si128(_mm_loadu_si128(p), _mm_loadu_si128(p + 1)),
+                                       _mm_and_si128(_mm_loadu_si128(p + 2), _mm_loadu_si128(p + 3)));
+    return _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(both, opaque), opaque)) == 0xFFFF;
+}
+
+// Sixteen pixels per step; a block of opaque pixels is only read.
+std::size_t premultiplyBlocks(std::uint32_t* pixels, std::size_t count) {
     std::size_t i = 0;
-    for (; i + 8 <= count; i += 8) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + i));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + i + 4));
-        const __m128i alphas = _mm_and_si128(_mm_and_si128(a, b), opaque);
-        if (_mm_movemask_epi8(_mm_cmpeq_epi32(alphas, opaque)) == 0xFFFF) continue;
-        premultiplyFour(pixels + i);
-        premultiplyFour(pixels + i + 4);
+    for (; i + 16 <= count; i += 16) {
+        if (allOpaque(pixels + i)) continue;
+        for (std::size_t k = 0; k < 16; k += 4) premultiplyFour(pixels + i + k);
     }
     return i;
 }

@@ -62,13 +62,44 @@ void fillRun(std::uint8_t* to, std::uint8_t value, std::uint32_t count) {
     for (std::uint32_t i = 0; i < count; i += 16) fill16(to + i, value);
 }
 
+// Body bytes that let a run be taken without any further check: the control
+// byte, a literal of up to 128 bytes read 16 at a time, and room to spare.
+constexpr std::uint32_t uncheckedRunBytes = 1 + 128 + 16;
+
+// ByteRun1 runs far from the end of the body, where no run can be cut short:
+// stops when the row is full or the body's last uncheckedRunBytes are reached.
+std::uint8_t* unpackRunsUnchecked(const std::uint8_t*& position, const std::uint8_t* safeEnd, std::uint8_t* out,
+                                  const std::uint8_t* rowEnd) {
+    const std::uint8_t* p = position;
+    while (p < safeEnd && out < rowEnd) {
+        const std::uint32_t control = *p++;
+        if (control < 128) {
+            const std::uint32_t count = control + 1u;
+            for (std::uint32_t i = 0; i < count; i += 16) copy16(out + i, p + i);
+            p += count;
+            out += count;
+        } else if (control > 128) {
+            const std::uint32_t count = 257u - control;
+            const std::uint8_t value = *p++;
+            for (std::uint32_t i = 0; i < count; i += 16) fill16(out + i, value);
+            out += count;
+        }
+    }
+    position = p;
+    return out;
+}
+
 // ByteRun1: unpacks runs into the row buffer until the row is full or fewer
 // than 2 body bytes remain (a last lone byte can start no run). A run that
 // overshoots the row end loses the overshoot; returns the bytes produced.
 std::uint32_t unpackByteRun1(BodyCursor& cursor, std::uint32_t rowSize, std::uint8_t* out) {
-    std::uint32_t produced = 0;
     const std::uint8_t* position = cursor.position;
-    std::uint32_t remaining = cursor.remaining;
+    std::uint32_t produced = 0;
+    if (cursor.remaining > uncheckedRunBytes) {
+        const std::uint8_t* safeEnd = position + (cursor.remaining - uncheckedRunBytes);
+        produced = static_cast<std::uint32_t>(unpackRunsUnchecked(position, safeEnd, out, out + rowSize) - out);
+    }
+    std::uint32_t remaining = cursor.remaining - static_cast<std::uint32_t>(position - cursor.position);
     while (remaining >= 2 && produced < rowSize) {
         const std::uint32_t control = *position++;
         --remaining;
