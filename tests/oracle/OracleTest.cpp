@@ -199,7 +199,7 @@ TEST(Oracle, GeneratedPicturesOfEveryModeFormAndLayout) {
                 for (std::uint8_t masking = 0; masking < 3; ++masking) {
                     for (unsigned width : widths) {
                         for (unsigned height : {1u, 2u, 5u}) {
-                            for (int cut = 0; cut < 3; ++cut) {
+                            for (int cut = 0; cut < (height == 5 ? 3 : 1); ++cut) {  // cut bodies want rows
                                 const Picture p{form, colours, masking, compression, width, height, cut};
                                 PixelMode mode{};
                                 ASSERT_TRUE(decodersAgree(pictureFile(p, random), describe(p), &mode)) << describe(p);
