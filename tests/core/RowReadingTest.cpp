@@ -156,6 +156,11 @@ const LayoutCase layouts[] = {
     {"ILBM", 3, 2, 32, true, true},   {"PBM ", 3, 2, 8, false, false},  {"PBM ", 3, 2, 24, false, false},
     {"PBM ", 5, 3, 32, false, true},  {"PBM ", 7, 3, 4, false, true},   {"ACBM", 17, 3, 3, true, false},
     {"ACBM", 320, 2, 5, false, false}, {"ACBM", 9, 4, 8, true, false},  {"ACBM", 4, 2, 24, false, false},
+    // Wide enough for whole 128-pixel spans of every plane count, plus a tail;
+    // and plane rows of 14 bytes, just short of a 16-byte span, ending the file.
+    {"ILBM", 130, 2, 8, true, false}, {"ILBM", 144, 2, 32, false, true}, {"ACBM", 264, 2, 7, false, false},
+    {"ILBM", 136, 2, 6, false, false}, {"ACBM", 129, 2, 24, true, false}, {"ILBM", 100, 2, 3, false, false},
+    {"ACBM", 112, 3, 8, false, false},
 };
 
 TEST(RowLayout, EveryFormTypeGivesBackItsValuesAndMask) {
@@ -221,6 +226,15 @@ TEST(Masking, TransparentColourAndMaskPlanes) {
     EXPECT_EQ(planar.row(1), (std::vector<std::uint32_t>{0, 0}));
     const Decoded opaque = decodeGuarded(IffBuilder("PBM ").bmhd(header(2, 2, 8, 1)).body({1, 2}).bytes());
     EXPECT_EQ(opaque.row(1), (std::vector<std::uint32_t>{0xFF000000, 0xFF000000}));
+    // True colour compares the whole composed value with the transparent colour.
+    BitmapHeader deep = header(3, 1, 24, 2);
+    deep.transparentColor = 0x1234;
+    const Decoded chunkyDeep =
+        decodeGuarded(IffBuilder("PBM ").bmhd(deep).body({0x00, 0x12, 0x34, 0x12, 0x34, 0x00, 0x34, 0x12, 0x00, 0}).bytes());
+    EXPECT_EQ(chunkyDeep.row(0), (std::vector<std::uint32_t>{0, 0xFF003412, 0xFF001234}));
+    const Decoded planarDeep =
+        decodeGuarded(IffBuilder().bmhd(deep).body(interleavedBody({0x001234, 0x123400, 0x003412}, 3, 1, 24)).bytes());
+    EXPECT_EQ(planarDeep.row(0), (std::vector<std::uint32_t>{0, 0xFF003412, 0xFF123400}));
 }
 
 }  // namespace
