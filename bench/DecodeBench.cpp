@@ -99,7 +99,7 @@ public:
                 std::fprintf(stderr, "%-60s %s\n", name.c_str(), run.error_message.c_str());
                 continue;
             }
-            times_[name] = run.GetAdjustedRealTime();  // milliseconds
+            times_[name] = run.GetAdjustedCPUTime();  // milliseconds of this thread's CPU time
             std::fprintf(stderr, "%-60s %10.3f ms\n", name.c_str(), times_[name]);
         }
     }

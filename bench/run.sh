@@ -27,12 +27,24 @@ if [ "$update" = yes ]; then
 # Benchmarks
 
 Time to turn one picture file in memory into premultiplied 32-bit pixels
-(parse + decode + premultiply), against ffmpeg's IFF decoder on the same file
-(libavformat's demuxer once, then the codec timed on its packet) and against a
-memset of the output. Pictures are made in memory by \`bench/BenchPictures.cpp\`.
-"ffmpeg / Vantrel" above 1 means Vantrel is faster.
+(\`parsePicture\` + \`decodePicture\` + \`premultiplyPixels\`), against ffmpeg's
+IFF decoder on the same file (libavformat's demuxer once, then
+\`avcodec_send_packet\`/\`avcodec_receive_frame\` timed on its packet) and
+against a \`memset\` of the same output size. The pictures are made in memory
+by \`bench/BenchPictures.cpp\`: gradients with noisy patches, ByteRun1 unless
+the name says otherwise. "ffmpeg / Vantrel" above 1 means Vantrel is faster.
 
-Machine: $model, $cores cores, $(uname -sm). Command: \`bench/run.sh\`
+- Times are the benchmark thread's CPU time per picture (Google Benchmark's
+  adjusted CPU time), so that other work on a shared machine does not count.
+- ffmpeg writes 1 byte per pixel (PAL8 or GRAY8) for palette and grey
+  pictures and 4 for hold-and-modify and true colour, ignores "SHAM" and
+  "CTBL", and premultiplies nothing; Vantrel writes 4 bytes per pixel and then
+  premultiplies them.
+- The palette strip has no body, so ffmpeg does not take it.
+
+Machine: $model, $cores cores, $(uname -sm). Command: \`bench/run.sh --update\`
+(\`bench/run.sh\` alone prints the table; Google Benchmark options such as
+\`--benchmark_filter=4096\` pass through).
 
 $table
 MD
