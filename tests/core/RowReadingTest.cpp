@@ -48,18 +48,29 @@ Bytes counting(std::size_t count, std::uint8_t from = 0) {
     return out;
 }
 
+// Each body is tried alone and followed by bytes the picture never needs, so
+// that its runs are read both near the end of the body and far from it.
+const Bytes unusedTail(300, 0x80);
+
 TEST(ByteRun1, DecodesEveryControlKind) {
-    const Decoded small = decodeGuarded(greyPbm(8, 1, {0xFF, 0xAA, 0x80, 0x01, 0x11, 0x22, 0xFD, 0x33}, 1));
-    EXPECT_EQ(rowBytes(small, 0), (Bytes{0xAA, 0xAA, 0x11, 0x22, 0x33, 0x33, 0x33, 0x33}));
-    const Decoded longest = decodeGuarded(greyPbm(256, 1, concat({{0x81, 0x44, 0x7F}, counting(128)}), 1));
-    EXPECT_EQ(rowBytes(longest, 0), concat({Bytes(128, 0x44), counting(128)}));
+    for (const Bytes& tail : {Bytes{}, unusedTail}) {
+        const Bytes small{0xFF, 0xAA, 0x80, 0x01, 0x11, 0x22, 0xFD, 0x33};
+        EXPECT_EQ(rowBytes(decodeGuarded(greyPbm(8, 1, concat({small, tail}), 1)), 0),
+                  (Bytes{0xAA, 0xAA, 0x11, 0x22, 0x33, 0x33, 0x33, 0x33}));
+        const Bytes longest = concat({{0x81, 0x44, 0x7F}, counting(128), tail});
+        EXPECT_EQ(rowBytes(decodeGuarded(greyPbm(256, 1, longest, 1)), 0), concat({Bytes(128, 0x44), counting(128)}));
+    }
 }
 
 TEST(ByteRun1, DropsARunsOvershootAndStartsTheNextRowAfterIt) {
-    const Bytes body = concat({{37}, counting(38, 1), {0xF9, 0x77, 0xD9, 0x55}});
-    const Decoded d = decodeGuarded(greyPbm(40, 2, body, 1));
-    EXPECT_EQ(rowBytes(d, 0), concat({counting(38, 1), {0x77, 0x77}}));
-    EXPECT_EQ(rowBytes(d, 1), Bytes(40, 0x55));
+    for (const Bytes& tail : {Bytes{}, unusedTail}) {
+        const Bytes body =
+            concat({{37}, counting(38, 1), {0xF9, 0x77, 0x00, 0x63, 0x7F}, counting(128, 100), {0xD9, 0x55}, tail});
+        const Decoded d = decodeGuarded(greyPbm(40, 3, body, 1));
+        EXPECT_EQ(rowBytes(d, 0), concat({counting(38, 1), {0x77, 0x77}})) << tail.size();
+        EXPECT_EQ(rowBytes(d, 1), concat({{0x63}, counting(39, 100)})) << "a literal overshooting by 89 bytes";
+        EXPECT_EQ(rowBytes(d, 2), Bytes(40, 0x55)) << tail.size();
+    }
 }
 
 TEST(ByteRun1, EndsWithoutReadingPastTheBody) {
