@@ -276,6 +276,7 @@ TEST(Oracle, MutatedCorpusFiles) {
     int pictures = 0;
     for (const char* name : corpusFiles) {
         const Bytes original = readFile(name);
+        ASSERT_GT(original.size(), 12u) << name << " missing from " << VANTREL_CORPUS_DIR;
         for (int i = 0; i < 150; ++i) {
             Bytes file = original;
             const auto changes = 1 + random() % 6;
