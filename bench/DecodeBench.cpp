@@ -47,7 +47,7 @@ void vantrelDecode(benchmark::State& state, const BenchPicture* picture) {
         ImageInfo parsed{};
         parsePicture(parsed, begin, end);
         decodePicture(parsed, pixels.data());
-        premultiplyPixels(pixels.data(), count);
+        premultiplyPicture(parsed, pixels.data());
         benchmark::ClobberMemory();
     }
     setCounters(state, count);

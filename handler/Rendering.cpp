@@ -41,7 +41,7 @@ HRESULT renderThumbnail(const ThumbnailHandler& handler, HBITMAP* phbmp, WTS_ALP
 
     auto* pixels = static_cast<std::uint32_t*>(bits);
     decodePicture(handler.imageInfo, pixels);
-    premultiplyPixels(pixels, std::size_t{size.width} * size.height);
+    premultiplyPicture(handler.imageInfo, pixels);
     *phbmp = bitmap;
     *pdwAlpha = WTSAT_ARGB;
     return S_OK;

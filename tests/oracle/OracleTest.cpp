@@ -48,7 +48,15 @@ bool decodersAgree(const Bytes& file, const std::string& what, PixelMode* mode =
             return true;
         }
     }
-    premultiplyPixels(pixels, count);
+    if (provesOpaque(info)) {
+        for (std::size_t i = 0; i < count; ++i) {
+            if ((pixels[i] >> 24) != 0xFF) {
+                ADD_FAILURE() << what << ": taken as opaque, but pixel " << i << " is " << std::hex << pixels[i];
+                return true;
+            }
+        }
+    }
+    premultiplyPicture(info, pixels);
     reference::premultiplyPixels(expected.data(), count);
     for (std::size_t i = 0; i < count; ++i) {
         if (pixels[i] != expected[i]) {
@@ -234,6 +242,53 @@ TEST(Oracle, PaletteStripsAndUnpackableBodies) {
                                .body(body)
                                .bytes();
         EXPECT_TRUE(decodersAgree(file, "random packed body " + std::to_string(i)));
+    }
+}
+
+// Records that look opaque but are not: pixel bytes past a short colour map,
+// line palette chunks too short to hold one palette, a masking colour. Each
+// must either be proved opaque and decode so, or be premultiplied in full.
+TEST(Oracle, OpacityProofsAtTheirLimits) {
+    const Bytes lowBytes = {0, 1, 2, 3, 15, 16, 31, 32, 63, 64, 0x2A, 0x15};
+    const Bytes highBytes = {0, 1, 0x80, 0xFF, 0x21, 0x3F, 0x40, 0x7F, 0xC3, 0x10, 0x11, 0x05};
+    struct Case {
+        std::string form;
+        std::uint8_t planes;
+        unsigned cmapEntries;
+        std::uint32_t camg;
+        const char* lineChunk;
+        std::size_t lineBytes;
+        std::uint8_t masking;
+        std::uint16_t height = 3;
+    };
+    // An interlaced "SHAM" one row high stores no line palette at all.
+    const Case cases[] = {
+        {"PBM ", 5, 32, 0, nullptr, 0, 0},       {"PBM ", 8, 200, 0, nullptr, 0, 0},
+        {"PBM ", 8, 256, 0, nullptr, 0, 0},      {"PBM ", 6, 32, 0x80, nullptr, 0, 0},
+        {"PBM ", 4, 0, 0, "CTBL", 32 * 3, 0},    {"ILBM", 4, 0, 0x4, "SHAM", 2, 0, 1},
+        {"ILBM", 6, 0, 0x4, "SHAM", 2, 0, 1},    {"ILBM", 6, 0, 0, "SHAM", 2 + 32 * 3, 0},
+        {"ILBM", 3, 5, 0, nullptr, 0, 0},        {"ILBM", 3, 4, 0, "CTBL", 32 * 3, 0},
+        {"ILBM", 5, 8, 0, "CTBL", 16, 0},        {"ILBM", 6, 16, 0x800, nullptr, 0, 2},
+        {"PBM ", 8, 256, 0, nullptr, 0, 1},      {"PBM ", 8, 64, 0x800, nullptr, 0, 0},
+    };
+    for (const Case& c : cases) {
+        for (const Bytes* bytes : {&lowBytes, &highBytes}) {
+            std::vector<std::uint32_t> values;
+            for (std::uint8_t b : *bytes) values.push_back(c.form == "PBM " ? b : b & ((1u << c.planes) - 1));
+            test::IffBuilder file(c.form);
+            if (c.camg != 0) file.camg(c.camg);
+            const auto width = std::uint16_t(values.size() / c.height);
+            file.bmhd({width, c.height, c.planes, c.masking, 0, 1});
+            if (c.cmapEntries != 0) file.cmap(std::vector<std::uint32_t>(c.cmapEntries, 0x406080));
+            if (c.lineChunk != nullptr) file.chunk(c.lineChunk, Bytes(c.lineBytes, 0x5A));
+            const Bytes body = c.form == "PBM " ? Bytes(bytes->begin(), bytes->end())
+                                                : test::interleavedBody(values, width, c.height, c.planes, nullptr);
+            file.body(body);
+            const std::string what = c.form + " " + std::to_string(c.planes) + " planes, " +
+                                     std::to_string(c.cmapEntries) + " colours, line bytes " +
+                                     std::to_string(c.lineBytes) + ", masking " + std::to_string(c.masking);
+            EXPECT_TRUE(decodersAgree(file.bytes(), what)) << what;
+        }
     }
 }
 
