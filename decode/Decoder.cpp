@@ -1,6 +1,13 @@
 #include "decode/Decoder.h"
 
+#include <cstddef>
+
 #include "decode/RowReader.h"
+
+#if defined(__SSE2__) || defined(_M_X64)
+#define VANTREL_DECODE_SSE2 1
+#include <emmintrin.h>
+#endif
 
 namespace vantrel {
 namespace {
@@ -79,9 +86,45 @@ void convertHold(const std::uint8_t* values, const DecoderStorage& s, std::uint3
 
 // ---- Other modes ----
 
+// Four lookups per 16-byte store. A picture far larger than the caches is
+// written with streaming stores, which skip reading each output line into
+// the cache first; they need 16-byte alignment, so a row starts with single
+// words until it has that.
+template <bool Streaming>
 void convertIndexed(const std::uint8_t* values, const std::uint32_t* palette, std::uint32_t width,
                     std::uint32_t* out) {
-    for (std::uint32_t x = 0; x < width; ++x) out[x] = palette[values[x]];
+    std::uint32_t x = 0;
+#if VANTREL_DECODE_SSE2
+    for (; Streaming && x < width && (reinterpret_cast<std::uintptr_t>(out + x) & 15) != 0; ++x)
+        out[x] = palette[values[x]];
+    for (; x + 4 <= width; x += 4) {
+        const __m128i first = _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(palette[values[x]])),
+                                                 _mm_cvtsi32_si128(static_cast<int>(palette[values[x + 1]])));
+        const __m128i second = _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(palette[values[x + 2]])),
+                                                  _mm_cvtsi32_si128(static_cast<int>(palette[values[x + 3]])));
+        const __m128i four = _mm_unpacklo_epi64(first, second);
+        if (Streaming) {
+            _mm_stream_si128(reinterpret_cast<__m128i*>(out + x), four);
+        } else {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), four);
+        }
+    }
+#endif
+    for (; x < width; ++x) out[x] = palette[values[x]];
+}
+
+// Outputs from this many pixels on (16 MB) are written with streaming stores.
+constexpr std::size_t streamingPixels = std::size_t{1} << 22;
+
+bool streamsOutput(const ImageInfo& info) {
+    return std::size_t{info.width} * info.height >= streamingPixels;
+}
+
+// Streaming stores are weakly ordered: make them visible before returning.
+void finishStreaming() {
+#if VANTREL_DECODE_SSE2
+    _mm_sfence();
+#endif
 }
 
 void convertGrey(const std::uint8_t* values, std::uint32_t width, std::uint32_t* out) {
@@ -190,7 +233,13 @@ void convertRow(const ImageInfo& info, StoredRow row, const std::uint8_t* values
             }
             break;
         }
-        default: convertIndexed(values, s.workingPalette, width, out); break;
+        default:
+            if (streamsOutput(info)) {
+                convertIndexed<true>(values, s.workingPalette, width, out);
+            } else {
+                convertIndexed<false>(values, s.workingPalette, width, out);
+            }
+            break;
     }
 }
 
@@ -232,6 +281,7 @@ void decodePicture(const ImageInfo& info, std::uint32_t* pixels) {
         convertRow(info, row, values, storage, out);
         applyMask(info, row, values, storage, out);
     }
+    finishStreaming();
 }
 
 }  // namespace vantrel

@@ -30,6 +30,12 @@ void copy16(std::uint8_t* to, const std::uint8_t* from) {
 void fill16(std::uint8_t* to, std::uint8_t value) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm_set1_epi8(static_cast<char>(value)));
 }
+// A repeat run's byte spread once over 16, then stored as often as the run needs.
+using FillPattern = __m128i;
+FillPattern fillPattern(std::uint8_t value) { return _mm_set1_epi8(static_cast<char>(value)); }
+void storePattern(std::uint8_t* to, FillPattern pattern) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to), pattern);
+}
 #else
 std::uint64_t load64(const std::uint8_t* p) {
     return std::uint64_t{p[0]} | std::uint64_t{p[1]} << 8 | std::uint64_t{p[2]} << 16 | std::uint64_t{p[3]} << 24 |
@@ -42,6 +48,12 @@ void copy16(std::uint8_t* to, const std::uint8_t* from) {
 }
 void fill16(std::uint8_t* to, std::uint8_t value) {
     const std::uint64_t pattern = value * 0x0101010101010101ull;
+    store64(to, pattern);
+    store64(to + 8, pattern);
+}
+using FillPattern = std::uint64_t;
+FillPattern fillPattern(std::uint8_t value) { return value * 0x0101010101010101ull; }
+void storePattern(std::uint8_t* to, FillPattern pattern) {
     store64(to, pattern);
     store64(to + 8, pattern);
 }
@@ -68,6 +80,8 @@ constexpr std::uint32_t uncheckedRunBytes = 1 + 128 + 16;
 
 // ByteRun1 runs far from the end of the body, where no run can be cut short:
 // stops when the row is full or the body's last uncheckedRunBytes are reached.
+// The first 32 bytes of a run are stored whatever its length, so that short
+// runs, the most common, take no loop branch; the row buffer has room for it.
 std::uint8_t* unpackRunsUnchecked(const std::uint8_t*& position, const std::uint8_t* safeEnd, std::uint8_t* out,
                                   const std::uint8_t* rowEnd) {
     const std::uint8_t* p = position;
@@ -75,13 +89,17 @@ std::uint8_t* unpackRunsUnchecked(const std::uint8_t*& position, const std::uint
         const std::uint32_t control = *p++;
         if (control < 128) {
             const std::uint32_t count = control + 1u;
-            for (std::uint32_t i = 0; i < count; i += 16) copy16(out + i, p + i);
+            copy16(out, p);
+            copy16(out + 16, p + 16);
+            for (std::uint32_t i = 32; i < count; i += 16) copy16(out + i, p + i);
             p += count;
             out += count;
         } else if (control > 128) {
             const std::uint32_t count = 257u - control;
-            const std::uint8_t value = *p++;
-            for (std::uint32_t i = 0; i < count; i += 16) fill16(out + i, value);
+            const FillPattern pattern = fillPattern(*p++);
+            storePattern(out, pattern);
+            storePattern(out + 16, pattern);
+            for (std::uint32_t i = 32; i < count; i += 16) storePattern(out + i, pattern);
             out += count;
         }
     }

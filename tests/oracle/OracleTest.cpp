@@ -223,6 +223,16 @@ TEST(Oracle, GeneratedPicturesOfEveryModeFormAndLayout) {
     EXPECT_EQ(modes.size(), 9u);  // every mode with planes
 }
 
+// Outputs of 4M pixels and more are written another way: rows of an odd
+// width start at every alignment, and the body ends early.
+TEST(Oracle, PicturesLargerThanTheCaches) {
+    std::mt19937 random(4095);
+    const Colours colours{8, 256, 0, LineChunk::None};
+    for (const Picture& p : {Picture{"ILBM", colours, 0, 1, 4095, 1025, 0}, Picture{"PBM ", colours, 0, 0, 4096, 1024, 1}}) {
+        EXPECT_TRUE(decodersAgree(pictureFile(p, random), describe(p))) << describe(p);
+    }
+}
+
 TEST(Oracle, PaletteStripsAndUnpackableBodies) {
     std::mt19937 random(7);
     for (unsigned entries : {0u, 1u, 3u, 32u, 300u}) {
