@@ -65,22 +65,34 @@ void buildHoldTables(PixelMode mode, DecoderStorage& s) {
         const std::uint32_t control = eightPlanes ? v >> 6 : v >> 4;
         const std::uint32_t level = eightPlanes ? ((v & 0x3F) << 2) + ((v & 0x3F) >> 4) : (v & 0xF) * 17;
         const unsigned shift = control == 1 ? 0 : control == 2 ? 16 : 8;
-        s.holdKeep[v] = control == 0 ? 0 : ~(0xFFu << shift);
-        s.holdSet[v] = control == 0 ? 0 : level << shift;
+        const std::uint32_t keep = control == 0 ? 0 : ~(0xFFu << shift);
+        const std::uint32_t set = control == 0 ? 0 : level << shift;
+        s.holdStep[v] = std::uint64_t{keep} << 32 | set;
     }
 }
 
 void refreshHoldPalette(PixelMode mode, DecoderStorage& s) {
     const unsigned count = holdPaletteValues(mode);
-    for (unsigned v = 0; v < count; ++v) s.holdSet[v] = s.workingPalette[v];
+    for (unsigned v = 0; v < count; ++v) s.holdStep[v] = s.workingPalette[v];  // keep 0
 }
 
+// Two pixels per step on the held colour: their two steps composed into one,
+// held = (held & (keepA & keepB)) | ((setA & keepB) | setB), so that the
+// chain from pixel to pixel is one step per pair instead of per pixel.
 void convertHold(const std::uint8_t* values, const DecoderStorage& s, std::uint32_t width, std::uint32_t* out) {
     std::uint32_t held = s.workingPalette[0];
-    for (std::uint32_t x = 0; x < width; ++x) {
-        const std::uint8_t v = values[x];
-        held = (held & s.holdKeep[v]) | s.holdSet[v];
-        out[x] = held;
+    std::uint32_t x = 0;
+    for (; x + 2 <= width; x += 2) {
+        const std::uint64_t stepA = s.holdStep[values[x]], stepB = s.holdStep[values[x + 1]];
+        const auto keepA = static_cast<std::uint32_t>(stepA >> 32), setA = static_cast<std::uint32_t>(stepA);
+        const auto keepB = static_cast<std::uint32_t>(stepB >> 32), setB = static_cast<std::uint32_t>(stepB);
+        out[x] = (held & keepA) | setA;
+        held = (held & (keepA & keepB)) | ((setA & keepB) | setB);
+        out[x + 1] = held;
+    }
+    if (x < width) {
+        const std::uint64_t step = s.holdStep[values[x]];
+        out[x] = (held & static_cast<std::uint32_t>(step >> 32)) | static_cast<std::uint32_t>(step);
     }
 }
 

@@ -33,9 +33,9 @@ struct BodyCursor {
 // The decoder's whole working storage, one block local to each decode.
 struct DecoderStorage {
     std::uint32_t workingPalette[256];
-    // Hold-and-modify as one step per pixel: held = (held & holdKeep[v]) | holdSet[v].
-    std::uint32_t holdKeep[256];
-    std::uint32_t holdSet[256];
+    // Hold-and-modify as one step per pixel: held = (held & keep) | set, with
+    // set in the low and keep in the high half of holdStep[v].
+    std::uint64_t holdStep[256];
     // The current row's pixel values, one byte per pixel for each group of 8
     // planes: group 0 is planes 0 to 7 (the whole value of up to 8 planes),
     // groups 1 to 3 are planes 8 to 15, 16 to 23 and 24 to 31.
