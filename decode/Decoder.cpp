@@ -115,7 +115,7 @@ void convertIndexed(const std::uint8_t* values, const std::uint32_t* palette, st
         const __m128i second = _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(palette[values[x + 2]])),
                                                   _mm_cvtsi32_si128(static_cast<int>(palette[values[x + 3]])));
         const __m128i four = _mm_unpacklo_epi64(first, second);
-        if (Streaming) {
+        if constexpr (Streaming) {
             _mm_stream_si128(reinterpret_cast<__m128i*>(out + x), four);
         } else {
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), four);
