@@ -3,46 +3,46 @@
 namespace vantrel::cli {
 namespace {
 
-const OptionSpec* findLong(const std::vector<OptionSpec>& specs, const std::string& name) {
-    for (const auto& spec : specs)
-        if (name == spec.longName) return &spec;
+const OptionDefinition* findLong(const std::vector<OptionDefinition>& options, const std::string& name) {
+    for (const auto& option : options)
+        if (name == option.longName) return &option;
     return nullptr;
 }
 
-const OptionSpec* findShort(const std::vector<OptionSpec>& specs, char name) {
-    for (const auto& spec : specs)
-        if (spec.shortName != 0 && spec.shortName == name) return &spec;
+const OptionDefinition* findShort(const std::vector<OptionDefinition>& options, char name) {
+    for (const auto& option : options)
+        if (option.shortName != 0 && option.shortName == name) return &option;
     return nullptr;
 }
 
-// An option word split into its spec, its name as the user wrote it, and a
+// An option word split into its definition, its name as the user wrote it, and a
 // value attached to it ("--size=64", "-s64").
 struct OptionWord {
-    const OptionSpec* spec;
+    const OptionDefinition* definition;
     std::string shown;
     std::optional<std::string> attached;
 };
 
-OptionWord identify(const std::string& word, const std::vector<OptionSpec>& specs) {
+OptionWord identify(const std::string& word, const std::vector<OptionDefinition>& options) {
     if (word.compare(0, 2, "--") != 0) {
-        OptionWord option{findShort(specs, word[1]), word.substr(0, 2), std::nullopt};
+        OptionWord option{findShort(options, word[1]), word.substr(0, 2), std::nullopt};
         if (word.size() > 2) option.attached = word.substr(2);
         return option;
     }
     const auto eq = word.find('=');
     const std::string name = word.substr(2, eq == std::string::npos ? std::string::npos : eq - 2);
-    OptionWord option{findLong(specs, name), "--" + name, std::nullopt};
+    OptionWord option{findLong(options, name), "--" + name, std::nullopt};
     if (eq != std::string::npos) option.attached = word.substr(eq + 1);
     return option;
 }
 
 // One option word at args[i]; may consume the next word as its value.
 std::optional<std::string> takeOption(const std::vector<std::string>& args, std::size_t& i,
-                                      const std::vector<OptionSpec>& specs, ParsedArgs& out) {
-    OptionWord option = identify(args[i], specs);
-    if (option.spec == nullptr) return "unknown option '" + args[i] + "'";
-    const std::string name = option.spec->longName;
-    if (!option.spec->takesValue) {
+                                      const std::vector<OptionDefinition>& options, ParsedArgs& out) {
+    OptionWord option = identify(args[i], options);
+    if (option.definition == nullptr) return "unknown option '" + args[i] + "'";
+    const std::string name = option.definition->longName;
+    if (!option.definition->takesValue) {
         if (option.attached) return "option '" + option.shown + "' takes no value";
         out.values[name] = "";
         return std::nullopt;
@@ -58,7 +58,7 @@ std::optional<std::string> takeOption(const std::vector<std::string>& args, std:
 
 }  // namespace
 
-std::optional<std::string> parseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+std::optional<std::string> parseArgs(const std::vector<std::string>& args, const std::vector<OptionDefinition>& options,
                                      ParsedArgs& out) {
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -67,7 +67,7 @@ std::optional<std::string> parseArgs(const std::vector<std::string>& args, const
             out.operands.push_back(word);
         } else if (word == "--") {
             optionsEnded = true;
-        } else if (auto error = takeOption(args, i, specs, out)) {
+        } else if (auto error = takeOption(args, i, options, out)) {
             return error;
         }
     }

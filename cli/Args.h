@@ -10,7 +10,7 @@
 
 namespace vantrel::cli {
 
-struct OptionSpec {
+struct OptionDefinition {
     char shortName;        // 0 when the option has no short form
     const char* longName;  // without the leading "--"
     bool takesValue;
@@ -24,8 +24,8 @@ struct ParsedArgs {
     const std::string& value(const std::string& name) const { return values.at(name); }
 };
 
-// Parses args against specs; on a usage error returns the message.
-std::optional<std::string> parseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+// Parses args against options; on a usage error returns the message.
+std::optional<std::string> parseArgs(const std::vector<std::string>& args, const std::vector<OptionDefinition>& options,
                                      ParsedArgs& out);
 
 // A whole decimal number from lo to hi, or nothing.

@@ -129,8 +129,8 @@ void printSummary(std::size_t total, std::size_t failed) {
 
 int runConvert(const std::vector<std::string>& args) {
     ParsedArgs parsed;
-    const std::vector<OptionSpec> specs{{'o', "output", true}, {'d', "dir", true}, {'j', "jobs", true}};
-    if (auto error = parseArgs(args, specs, parsed)) return usageError("convert", *error);
+    const std::vector<OptionDefinition> options{{'o', "output", true}, {'d', "dir", true}, {'j', "jobs", true}};
+    if (auto error = parseArgs(args, options, parsed)) return usageError("convert", *error);
     if (auto error = checkOptions(parsed)) return usageError("convert", *error);
     if (parsed.has("dir") && !checkFolder(parsed.value("dir"))) return exitFailure;
 

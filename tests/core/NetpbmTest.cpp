@@ -120,10 +120,10 @@ protected:
     std::string path(const std::string& name) const { return dir_ + "/" + name; }
 
     // An ImageMagick built-in picture, e.g. "rose:" or "logo: -resize 48x36", as a PPM file.
-    std::string source(const std::string& name, const std::string& spec, unsigned colours = 0) {
+    std::string source(const std::string& name, const std::string& imageSource, unsigned colours = 0) {
         const std::string ppm = path(name + ".ppm");
         if (!fs::exists(ppm)) {
-            EXPECT_TRUE(run("convert " + spec + " ppm:" + ppm)) << spec;
+            EXPECT_TRUE(run("convert " + imageSource + " ppm:" + ppm)) << imageSource;
         }
         if (colours == 0) return ppm;
         const std::string quantised = path(name + "-" + std::to_string(colours) + ".ppm");
