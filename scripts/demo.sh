@@ -59,7 +59,16 @@ for picture in "$demo"/samples/*.iff; do
 done
 montage -background '#808080' -geometry +4+4 "$demo"/thumbnails/*.png "$demo/contact-sheet.png" 2>/dev/null || true
 
+step "Rendering the same samples with the Linux command line"
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DVANTREL_TESTS=OFF >/dev/null
+cmake --build build/release -j "$(nproc)" --target vantrel
+rm -rf "$demo/linux"
+mkdir -p "$demo/linux"
+build/release/cli/vantrel convert -d "$demo/linux" "$demo"/samples/*.iff
+build/release/cli/vantrel info "$demo/samples/rose-ham6.iff" 2>/dev/null || true
+
 step "Done"
 echo "Thumbnails (PNG, straight alpha): $root/$demo/thumbnails/"
 [ -f "$demo/contact-sheet.png" ] && echo "All of them on one grey sheet:   $root/$demo/contact-sheet.png"
+echo "The command line's PNGs:          $root/$demo/linux/"
 echo "Render another picture:  WINEPREFIX=$WINEPREFIX wine $demo/bin/vantrel-thumb.exe PICTURE OUT.png"
