@@ -41,6 +41,18 @@ int mappedViews() {
     return count;
 }
 
+// Open handles of this process, found by asking after every handle value in
+// the range a test process uses (GetProcessHandleCount is not available on
+// every system the tests run on).
+int openHandles() {
+    int count = 0;
+    for (ULONG_PTR value = 4; value < 0x10000; value += 4) {
+        DWORD flags = 0;
+        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++count;
+    }
+    return count;
+}
+
 // Opens the file for writing with no sharing and truncates it: refused while
 // any handle to it is open, or while any view of it is mapped.
 bool rewriteExclusively(const wchar_t* path, const Bytes& bytes) {
@@ -140,11 +152,13 @@ void runThroughDll(const char* kind, void (*damage)(const Subject&, const Damage
         DamageThroughDll run;
         run.run(subjects.front().bytes, "warm-up");  // the first bitmap may map system files of its own
         const int viewsBefore = mappedViews();
+        const int handlesBefore = openHandles();
         for (const Subject& s : subjects) damage(s, [&](const Bytes& b, const std::string& w) { run.run(b, w); });
         std::printf("%s: %zu damaged files through the DLL, %zu rendered\n", kind, run.cases(), run.rendered());
         ::testing::Test::RecordProperty("cases", static_cast<int>(run.cases()));
         EXPECT_TRUE(run.failures().empty()) << run.failures().size() << " failures, first: " << run.failures().front();
         EXPECT_EQ(mappedViews(), viewsBefore) << "a view of a picture stayed mapped";
+        EXPECT_EQ(openHandles(), handlesBefore) << "a file or mapping handle stayed open";
         EXPECT_TRUE(rewriteExclusively(run.path(), Bytes(16, 0))) << "the last file is still held";
     }
     EXPECT_EQ(dll().canUnloadNow(), S_OK);
@@ -186,6 +200,20 @@ TEST(DllRobustness, RenamedAfterInitializeStillRenders) {
     }
     EXPECT_TRUE(rewriteExclusively(renamed.c_str(), Bytes{})) << "the renamed file is still held";
     EXPECT_TRUE(DeleteFileW(renamed.c_str()));
+}
+
+// Where the system lets a mapped file be deleted, the view still holds its bytes.
+TEST(DllRobustness, DeletedAfterInitializeStillRendersWhereAllowed) {
+    const Bytes picture = fuzz::generatedSubjects().front().bytes;
+    TempFile file(picture);
+    HandlerUnderTest h;
+    ASSERT_EQ(h.initialize(file.path()), S_OK);
+    if (!DeleteFileW(file.path())) GTEST_SKIP() << "this system keeps a mapped file from being deleted";
+    HBITMAP bitmap = nullptr;
+    WTS_ALPHATYPE alpha = WTSAT_UNKNOWN;
+    ASSERT_EQ(h.provider->GetThumbnail(64, &bitmap, &alpha), S_OK);
+    EXPECT_EQ(readBitmap(bitmap).pixels, expectedThumbnail(picture));
+    DeleteObject(bitmap);
 }
 
 }  // namespace
