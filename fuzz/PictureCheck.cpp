@@ -6,6 +6,7 @@
 #include "decode/Decoder.h"
 #include "decode/Premultiply.h"
 #include "iff/Parser.h"
+#include "tests/oracle/ReferenceDecoder.h"
 #include "tests/support/GuardedBuffer.h"
 
 namespace vantrel::fuzz {
@@ -103,6 +104,9 @@ struct Output {
         std::memset(buffer.data(), fill, buffer.size());
     }
     std::uint32_t* pixels() { return reinterpret_cast<std::uint32_t*>(buffer.data()); }
+    bool holds(const std::vector<std::uint32_t>& expected) const {
+        return std::memcmp(buffer.begin(), expected.data(), buffer.size()) == 0;
+    }
     bool operator==(const Output& other) const {
         return count == other.count && std::memcmp(buffer.begin(), other.buffer.begin(), buffer.size()) == 0;
     }
@@ -141,10 +145,15 @@ const char* outputProblem(const ImageInfo& a, const ImageInfo& b, std::size_t wo
     decodePicture(a, first.pixels());
     decodePicture(b, second.pixels());
     if (!(first == second)) return "decodes differ: a pixel left unwritten or a non-deterministic decode";
+    std::vector<std::uint32_t> expected(words);
+    reference::decodePicture(a, expected.data());
+    if (!first.holds(expected)) return "the decode differs from the reference decoder's";
     if (const char* problem = straightProblem(a, first.pixels(), words)) return problem;
     premultiplyPixels(first.pixels(), words);
     premultiplyPixels(second.pixels(), words);
     if (!(first == second)) return "premultiplied outputs differ";
+    reference::premultiplyPixels(expected.data(), words);
+    if (!first.holds(expected)) return "premultiplied pixels differ from the reference's";
     return premultipliedProblem(first.pixels(), words);
 }
 

@@ -22,8 +22,10 @@ struct CheckResult {
 // decoded from each copy into its own guarded output (one flush against its
 // end guard, one against its start guard, filled beforehand with different
 // patterns), so a pixel left unwritten or decoded differently shows as a
-// mismatch; then both outputs are premultiplied and compared again. A read or
-// write outside any of the buffers faults at once.
+// mismatch, and both must equal the plain reference decoder's pixels; then both
+// outputs are premultiplied and compared again, also with the reference's
+// premultiplied pixels. A read or write outside any of the buffers faults at
+// once.
 CheckResult checkPicture(const std::uint8_t* data, std::size_t size);
 
 }  // namespace vantrel::fuzz
