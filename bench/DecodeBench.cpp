@@ -13,6 +13,7 @@
 #include "bench/FfmpegIff.h"
 #include "decode/Decoder.h"
 #include "decode/Premultiply.h"
+#include "decode/Simd.h"
 #include "iff/Parser.h"
 
 namespace vantrel::bench {
@@ -105,6 +106,7 @@ public:
     }
 
     void Finalize() override {
+        std::printf("Decoder kernels: %s\n\n", simdLevelName(simdLevel()));
         std::printf("| picture | mode | Vantrel ms | ffmpeg ms | ffmpeg / Vantrel | memset ms | Vantrel / memset "
                     "| Vantrel ns/px | Vantrel MB/s |\n|---|---|--:|--:|--:|--:|--:|--:|--:|\n");
         for (const BenchPicture& p : pictures_) {
@@ -145,8 +147,25 @@ private:
 }  // namespace
 }  // namespace vantrel::bench
 
+// --baseline caps the decoder at its baseline kernels, as on a machine
+// without AVX-512; the other arguments go to Google Benchmark.
+static bool takeBaselineOption(int& argc, char** argv) {
+    bool found = false;
+    int kept = 1;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--baseline") == 0) {
+            found = true;
+        } else {
+            argv[kept++] = argv[i];
+        }
+    }
+    argc = kept;
+    return found;
+}
+
 int main(int argc, char** argv) {
     using namespace vantrel::bench;
+    if (takeBaselineOption(argc, argv)) vantrel::limitSimdLevel(vantrel::SimdLevel::Baseline);
     static const std::vector<BenchPicture> pictures = benchPictures();
     for (const BenchPicture& p : pictures) {
         const std::size_t pixels = pixelCount(p);

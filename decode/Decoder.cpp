@@ -76,6 +76,18 @@ void refreshHoldPalette(PixelMode mode, DecoderStorage& s) {
     for (unsigned v = 0; v < count; ++v) s.holdStep[v] = s.workingPalette[v];  // keep 0
 }
 
+// The first count steps split by byte for the AVX-512 kernel: set into
+// paletteBytes, keep into holdKeep.
+void splitHoldSteps(unsigned count, DecoderStorage& s) {
+    for (unsigned v = 0; v < count; ++v) {
+        const auto set = static_cast<std::uint32_t>(s.holdStep[v]), keep = static_cast<std::uint32_t>(s.holdStep[v] >> 32);
+        for (unsigned k = 0; k < 4; ++k) {
+            s.paletteBytes.bytes[k][v] = static_cast<std::uint8_t>(set >> (8 * k));
+            s.holdKeep.bytes[k][v] = static_cast<std::uint8_t>(keep >> (8 * k));
+        }
+    }
+}
+
 // Two pixels per step on the held colour: their two steps composed into one,
 // held = (held & (keepA & keepB)) | ((setA & keepB) | setB), so that the
 // chain from pixel to pixel is one step per pair instead of per pixel.
@@ -214,27 +226,66 @@ void applyTransparentColour(const ImageInfo& info, const std::uint8_t* values, c
 
 // ---- One row ----
 
+// The row kernels for one picture, chosen once.
+struct RowKernels {
+    SimdLevel level;
+    bool wideLookup;          // palette lookup with AVX-512 byte permutes
+    unsigned lookupEntries;   // 64, 128 or 256: no pixel value reaches it
+    bool streaming;
+};
+
+// Values of up to 6 planes fit a 64-entry lookup, of 7 planes 128; "PBM "
+// bytes can be anything whatever the plane count.
+unsigned lookupEntries(const ImageInfo& info) {
+    if (info.formType == FormType::Pbm || info.planeCount >= 8) return 256;
+    return info.planeCount == 7 ? 128 : 64;
+}
+
+RowKernels chooseKernels(const ImageInfo& info) {
+    RowKernels k{simdLevel(), false, lookupEntries(info), streamsOutput(info)};
+#if VANTREL_X86_64
+    k.wideLookup = k.level == SimdLevel::Avx512;
+#endif
+    return k;
+}
+
 // Turns the stored row into chunky values: planes 0 to 7 into chunky[0] (and
 // further groups for true colour); a "PBM " row already is chunky. Returns
 // the one-byte values of up to 8 planes.
-const std::uint8_t* chunkyValues(const ImageInfo& info, StoredRow row, DecoderStorage& s) {
+const std::uint8_t* chunkyValues(const ImageInfo& info, StoredRow row, DecoderStorage& s, const RowKernels& k) {
     if (info.formType == FormType::Pbm) return row.data;
     const unsigned planes = info.planeCount;
     for (unsigned group = 0; group * 8 < planes; ++group) {
         const unsigned count = planes - group * 8 < 8 ? planes - group * 8 : 8;
-        planesToChunky(row, group * 8, count, info.width, s.chunky[group]);
+        planesToChunky(row, group * 8, count, info.width, s.chunky[group], k.level);
     }
     return s.chunky[0];
 }
 
 void convertRow(const ImageInfo& info, StoredRow row, const std::uint8_t* values, const DecoderStorage& s,
-                std::uint32_t* out) {
+                const RowKernels& k, std::uint32_t* out) {
     const std::uint32_t width = info.width;
     switch (info.pixelMode) {
         case PixelMode::Ham6:
         case PixelMode::LineHam6:
-        case PixelMode::Ham8: convertHold(values, s, width, out); break;
-        case PixelMode::Grey8: convertGrey(values, width, out); break;
+        case PixelMode::Ham8:
+#if VANTREL_X86_64
+            if (k.wideLookup) {
+                wide::convertHold(values, s.paletteBytes, s.holdKeep, k.lookupEntries, s.workingPalette[0], width, out);
+                break;
+            }
+#endif
+            convertHold(values, s, width, out);
+            break;
+        case PixelMode::Grey8:
+#if VANTREL_X86_64
+            if (k.wideLookup) {  // paletteBytes holds the grey ramp
+                wide::convertIndexed(values, s.paletteBytes, 256, k.streaming, width, out);
+                break;
+            }
+#endif
+            convertGrey(values, width, out);
+            break;
         case PixelMode::Rgb24:
         case PixelMode::Rgba32: {
             const bool alpha = info.pixelMode == PixelMode::Rgba32;
@@ -246,7 +297,13 @@ void convertRow(const ImageInfo& info, StoredRow row, const std::uint8_t* values
             break;
         }
         default:
-            if (streamsOutput(info)) {
+#if VANTREL_X86_64
+            if (k.wideLookup) {
+                wide::convertIndexed(values, s.paletteBytes, k.lookupEntries, k.streaming, width, out);
+                break;
+            }
+#endif
+            if (k.streaming) {
                 convertIndexed<true>(values, s.workingPalette, width, out);
             } else {
                 convertIndexed<false>(values, s.workingPalette, width, out);
@@ -272,25 +329,41 @@ void decodePicture(const ImageInfo& info, std::uint32_t* pixels) {
         return;
     }
     DecoderStorage storage;
-    RowSource source{info, rowGeometry(info), {info.body, info.bodySize}, 0};
+    const RowKernels kernels = chooseKernels(info);
+    RowSource source{info, rowGeometry(info), {info.body, info.bodySize}, 0, kernels.level};
     buildBasePalette(info, storage.workingPalette);
+    const bool grey = info.pixelMode == PixelMode::Grey8;
+    if (kernels.wideLookup && grey) {
+        for (unsigned v = 0; v < 256; ++v) {
+            for (unsigned k = 0; k < 3; ++k) storage.paletteBytes.bytes[k][v] = static_cast<std::uint8_t>(v);
+            storage.paletteBytes.bytes[3][v] = 0xFF;
+        }
+    } else if (kernels.wideLookup) {
+        splitPalette(storage.workingPalette, 256, storage.paletteBytes);
+    }
     const bool hold = holdsAndModifies(info.pixelMode);
     if (hold) {
         buildHoldTables(info.pixelMode, storage);
         refreshHoldPalette(info.pixelMode, storage);
+        if (kernels.wideLookup) splitHoldSteps(256, storage);
     }
     LinePaletteCursor linePalette{info.linePalettes, info.linePaletteCount, 0,
                                   info.linePaletteCount < info.height};
     for (std::uint32_t r = 0; r < info.height; ++r) {
         const std::uint32_t m = info.height - 1u - r;
         const StoredRow row = readRow(source, storage);
-        const std::uint8_t* values = chunkyValues(info, row, storage);
+        const std::uint8_t* values = chunkyValues(info, row, storage, kernels);
         if (linePalette.active()) {
             linePalette.loadInto(storage.workingPalette, m);
             if (hold) refreshHoldPalette(info.pixelMode, storage);
+#if VANTREL_X86_64
+            // Only entries 0 to 15 change; for hold-and-modify they are the
+            // set half of the steps, whose keep half stays 0.
+            if (kernels.wideLookup && !grey) wide::splitSixteen(storage.workingPalette, storage.paletteBytes);
+#endif
         }
         std::uint32_t* out = pixels + std::size_t{m} * info.width;
-        convertRow(info, row, values, storage, out);
+        convertRow(info, row, values, storage, kernels, out);
         applyMask(info, row, values, storage, out);
     }
     finishStreaming();

@@ -110,12 +110,19 @@ std::uint8_t* unpackRunsUnchecked(const std::uint8_t*& position, const std::uint
 // ByteRun1: unpacks runs into the row buffer until the row is full or fewer
 // than 2 body bytes remain (a last lone byte can start no run). A run that
 // overshoots the row end loses the overshoot; returns the bytes produced.
-std::uint32_t unpackByteRun1(BodyCursor& cursor, std::uint32_t rowSize, std::uint8_t* out) {
+std::uint32_t unpackByteRun1(BodyCursor& cursor, std::uint32_t rowSize, std::uint8_t* out, SimdLevel level) {
     const std::uint8_t* position = cursor.position;
     std::uint32_t produced = 0;
     if (cursor.remaining > uncheckedRunBytes) {
         const std::uint8_t* safeEnd = position + (cursor.remaining - uncheckedRunBytes);
-        produced = static_cast<std::uint32_t>(unpackRunsUnchecked(position, safeEnd, out, out + rowSize) - out);
+#if VANTREL_X86_64
+        std::uint8_t* end = level == SimdLevel::Avx512 ? wide::unpackRuns(position, safeEnd, out, out + rowSize)
+                                                       : unpackRunsUnchecked(position, safeEnd, out, out + rowSize);
+#else
+        (void)level;
+        std::uint8_t* end = unpackRunsUnchecked(position, safeEnd, out, out + rowSize);
+#endif
+        produced = static_cast<std::uint32_t>(end - out);
     }
     std::uint32_t remaining = cursor.remaining - static_cast<std::uint32_t>(position - cursor.position);
     while (remaining >= 2 && produced < rowSize) {
@@ -140,8 +147,9 @@ std::uint32_t unpackByteRun1(BodyCursor& cursor, std::uint32_t rowSize, std::uin
     return produced;
 }
 
-const std::uint8_t* readPackedRow(BodyCursor& cursor, std::uint32_t rowSize, std::uint8_t* buffer) {
-    const std::uint32_t produced = unpackByteRun1(cursor, rowSize, buffer);
+const std::uint8_t* readPackedRow(BodyCursor& cursor, std::uint32_t rowSize, std::uint8_t* buffer,
+                                  SimdLevel level) {
+    const std::uint32_t produced = unpackByteRun1(cursor, rowSize, buffer, level);
     if (produced < rowSize) zeroFill(buffer + produced, buffer + rowSize);
     return buffer;
 }
@@ -297,7 +305,7 @@ StoredRow readRow(RowSource& source, DecoderStorage& storage) {
     if (source.info.formType == FormType::Acbm) {
         row = contiguousPlanes(source, storage);  // never compressed; rows found by index
     } else if (source.info.compression == 1) {
-        row.data = readPackedRow(source.cursor, rowSize, storage.rowBuffer);
+        row.data = readPackedRow(source.cursor, rowSize, storage.rowBuffer, source.level);
     } else {
         row.data = readPlainRow(source.cursor, rowSize, storage.rowBuffer);
     }
@@ -306,12 +314,25 @@ StoredRow readRow(RowSource& source, DecoderStorage& storage) {
 }
 
 void planesToChunky(StoredRow row, unsigned firstPlane, unsigned planeCount, std::uint32_t width,
-                    std::uint8_t* out) {
+                    std::uint8_t* out, SimdLevel level) {
     const std::uint8_t* plane0 = row.data + firstPlane * row.planeStride;
     const std::uint32_t groups = (width + 7) >> 3;
+#if VANTREL_X86_64
+    if (level == SimdLevel::Avx512) {
+        wide::planesToChunky(plane0, row.planeStride, planeCount, groups, out);
+        return;
+    }
+#else
+    (void)level;
+#endif
     const std::uint32_t planeRowBytes = ((width + 15) >> 3) & ~1u;
     const std::uint32_t done = planesToChunkyWide(plane0, row.planeStride, planeCount, groups, planeRowBytes, out);
     planesToChunkyTable(plane0, row.planeStride, planeCount, done, groups, out);
+}
+
+void planesToChunky(StoredRow row, unsigned firstPlane, unsigned planeCount, std::uint32_t width,
+                    std::uint8_t* out) {
+    planesToChunky(row, firstPlane, planeCount, width, out, simdLevel());
 }
 
 }  // namespace vantrel

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "decode/Simd.h"
+#include "decode/WideRows.h"
 #include "iff/ImageInfo.h"
 
 namespace vantrel {
@@ -14,7 +16,9 @@ constexpr std::size_t maxRowPixels = 4096;
 // plus the 127 bytes a ByteRun1 run may write past the end of a row, plus 16
 // so that runs can be written 16 bytes at a time.
 constexpr std::size_t maxStoredRow = 512 * 33;
-constexpr std::size_t rowBufferSize = maxStoredRow + 127 + 16;
+// ByteRun1 runs are stored 128 bytes at a time whatever their length where
+// AVX-512 is used, from anywhere before the row's end.
+constexpr std::size_t rowBufferSize = maxStoredRow + 128 + 16;
 
 struct RowGeometry {
     std::uint32_t planeRowBytes;  // one plane row: width rounded up to 16 pixels, in bytes
@@ -40,6 +44,10 @@ struct DecoderStorage {
     // planes: group 0 is planes 0 to 7 (the whole value of up to 8 planes),
     // groups 1 to 3 are planes 8 to 15, 16 to 23 and 24 to 31.
     std::uint8_t chunky[4][maxRowPixels];
+    // For the AVX-512 kernels: the working palette split by byte (for
+    // hold-and-modify, the set half of holdStep) and the keep half of holdStep.
+    PaletteBytes paletteBytes;
+    PaletteBytes holdKeep;
     std::uint8_t rowBuffer[rowBufferSize];
 };
 
@@ -49,6 +57,7 @@ struct RowSource {
     RowGeometry geometry;
     BodyCursor cursor;
     std::uint32_t rowIndex;  // file row that readRow gives next
+    SimdLevel level;         // of the row kernels
 };
 
 // One stored row: its first byte and the distance from a byte of plane j to
@@ -65,7 +74,10 @@ StoredRow readRow(RowSource& source, DecoderStorage& storage);
 
 // Bit planes to chunky bytes: byte x of out gets bit j of its value from
 // plane firstPlane + j of pixel x, for j below planeCount (1 to 8) and x below
-// width rounded up to a multiple of 8; higher bits are 0.
+// width rounded up to a multiple of 8; higher bits are 0. The first form uses
+// the kernels of the given level, the second those of simdLevel().
+void planesToChunky(StoredRow row, unsigned firstPlane, unsigned planeCount, std::uint32_t width,
+                    std::uint8_t* out, SimdLevel level);
 void planesToChunky(StoredRow row, unsigned firstPlane, unsigned planeCount, std::uint32_t width,
                     std::uint8_t* out);
 

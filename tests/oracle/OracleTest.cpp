@@ -13,7 +13,9 @@
 
 #include "decode/Decoder.h"
 #include "decode/Premultiply.h"
+#include "decode/Simd.h"
 #include "iff/Parser.h"
+#include "tests/oracle/Agreement.h"
 #include "tests/oracle/ReferenceDecoder.h"
 #include "tests/support/GuardedBuffer.h"
 #include "tests/support/IffBuilder.h"
@@ -23,49 +25,6 @@ namespace {
 
 using test::Bytes;
 using test::GuardedBuffer;
-
-// Parses the file and, when it is a picture, decodes it with both decoders
-// into outputs prefilled with different patterns, so a pixel left unwritten
-// shows as a difference. Returns false when the file is not a picture.
-bool decodersAgree(const Bytes& file, const std::string& what, PixelMode* mode = nullptr) {
-    const GuardedBuffer input(file);
-    ImageInfo info{};
-    if (!parsePicture(info, input.begin(), input.end())) return false;
-    if (mode != nullptr) *mode = info.pixelMode;
-    const OutputSize size = outputSize(info);
-    const std::size_t count = std::size_t{size.width} * size.height;
-    if (count == 0) return true;
-    GuardedBuffer fast(count * 4);
-    std::vector<std::uint32_t> expected(count, 0x5A5A5A5Au);
-    auto* pixels = reinterpret_cast<std::uint32_t*>(fast.data());
-    for (std::size_t i = 0; i < count; ++i) pixels[i] = 0xA5A5A5A5u;
-    decodePicture(info, pixels);
-    reference::decodePicture(info, expected.data());
-    for (std::size_t i = 0; i < count; ++i) {
-        if (pixels[i] != expected[i]) {
-            ADD_FAILURE() << what << ": pixel " << i << " is " << std::hex << pixels[i] << ", reference "
-                          << expected[i];
-            return true;
-        }
-    }
-    if (provesOpaque(info)) {
-        for (std::size_t i = 0; i < count; ++i) {
-            if ((pixels[i] >> 24) != 0xFF) {
-                ADD_FAILURE() << what << ": taken as opaque, but pixel " << i << " is " << std::hex << pixels[i];
-                return true;
-            }
-        }
-    }
-    premultiplyPicture(info, pixels);
-    reference::premultiplyPixels(expected.data(), count);
-    for (std::size_t i = 0; i < count; ++i) {
-        if (pixels[i] != expected[i]) {
-            ADD_FAILURE() << what << ": premultiplied pixel " << i << " differs";
-            break;
-        }
-    }
-    return true;
-}
 
 // How a generated picture gets its colours: plane count, colour map size,
 // display mode, and which line palette chunk (if any) it carries.

@@ -1,0 +1,87 @@
+#include "tests/oracle/Agreement.h"
+
+#include <gtest/gtest.h>
+
+#include "decode/Decoder.h"
+#include "decode/Premultiply.h"
+#include "iff/Parser.h"
+#include "tests/oracle/ReferenceDecoder.h"
+#include "tests/support/GuardedBuffer.h"
+
+namespace vantrel {
+namespace {
+
+using test::Bytes;
+using test::GuardedBuffer;
+
+// Caps the decoder's level for one scope.
+class LevelCap {
+public:
+    explicit LevelCap(SimdLevel level) { limitSimdLevel(level); }
+    ~LevelCap() { limitSimdLevel(supportedSimdLevel()); }
+    LevelCap(const LevelCap&) = delete;
+    LevelCap& operator=(const LevelCap&) = delete;
+};
+
+// Decodes with the fast decoder under guard pages and compares, then
+// premultiplies both; returns false after the first difference.
+bool sameAsReference(const ImageInfo& info, const std::vector<std::uint32_t>& reference, std::size_t count,
+                     const std::string& what) {
+    GuardedBuffer fast(count * 4);
+    std::vector<std::uint32_t> expected = reference;
+    auto* pixels = reinterpret_cast<std::uint32_t*>(fast.data());
+    for (std::size_t i = 0; i < count; ++i) pixels[i] = 0xA5A5A5A5u;
+    decodePicture(info, pixels);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (pixels[i] != expected[i]) {
+            ADD_FAILURE() << what << ": pixel " << i << " is " << std::hex << pixels[i] << ", reference "
+                          << expected[i];
+            return false;
+        }
+    }
+    if (provesOpaque(info)) {
+        for (std::size_t i = 0; i < count; ++i) {
+            if ((pixels[i] >> 24) != 0xFF) {
+                ADD_FAILURE() << what << ": taken as opaque, but pixel " << i << " is " << std::hex << pixels[i];
+                return false;
+            }
+        }
+    }
+    premultiplyPicture(info, pixels);
+    reference::premultiplyPixels(expected.data(), count);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (pixels[i] != expected[i]) {
+            ADD_FAILURE() << what << ": premultiplied pixel " << i << " differs";
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+// Every instruction-set level this machine runs, lowest first.
+std::vector<SimdLevel> levelsHere() {
+    std::vector<SimdLevel> levels;
+    for (int l = 0; l <= static_cast<int>(supportedSimdLevel()); ++l) levels.push_back(static_cast<SimdLevel>(l));
+    return levels;
+}
+
+bool decodersAgree(const Bytes& file, const std::string& what, PixelMode* mode) {
+    const GuardedBuffer input(file);
+    ImageInfo info{};
+    if (!parsePicture(info, input.begin(), input.end())) return false;
+    if (mode != nullptr) *mode = info.pixelMode;
+    const OutputSize size = outputSize(info);
+    const std::size_t count = std::size_t{size.width} * size.height;
+    if (count == 0) return true;
+    std::vector<std::uint32_t> expected(count, 0x5A5A5A5Au);
+    reference::decodePicture(info, expected.data());
+    for (SimdLevel level : levelsHere()) {
+        const LevelCap cap(level);
+        if (!sameAsReference(info, expected, count, what + " at " + simdLevelName(level))) break;
+    }
+    return true;
+}
+
+}  // namespace vantrel
