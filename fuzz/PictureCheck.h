@@ -21,7 +21,8 @@ struct CheckResult {
 // agree and keep every promise the chosen mode makes. An accepted picture is
 // decoded from each copy into its own guarded output (one flush against its
 // end guard, one against its start guard, filled beforehand with different
-// patterns), so a pixel left unwritten or decoded differently shows as a
+// patterns; the first with the processor's best row kernels, the second with
+// the baseline ones), so a pixel left unwritten or decoded differently shows as a
 // mismatch, and both must equal the plain reference decoder's pixels; then both
 // outputs are premultiplied and compared again, also with the reference's
 // premultiplied pixels. A read or write outside any of the buffers faults at
