@@ -276,9 +276,9 @@ void convertHold(const std::uint8_t* values, const PaletteBytes& set, const Pale
     }
 }
 
-// Each run, whatever its length, is stored as two 64-byte stores, so that
-// the only branch is on the kind of run (which lets a repeat's next control
-// byte be found without waiting for this one's).
+// One 64-byte store per run, a second for runs longer than 64 bytes, so that
+// the common short runs take no loop; a repeat's next control byte is found
+// without waiting for this one's value.
 VANTREL_TARGET_AVX512 std::uint8_t* unpackRuns(const std::uint8_t*& position, const std::uint8_t* safeEnd,
                                                std::uint8_t* out, const std::uint8_t* rowEnd) {
     const std::uint8_t* p = position;
@@ -287,14 +287,17 @@ VANTREL_TARGET_AVX512 std::uint8_t* unpackRuns(const std::uint8_t*& position, co
         if (control < 128) {
             const std::uint32_t count = control + 1u;
             _mm512_storeu_si512(static_cast<void*>(out), _mm512_loadu_si512(static_cast<const void*>(p)));
-            _mm512_storeu_si512(static_cast<void*>(out + 64), _mm512_loadu_si512(static_cast<const void*>(p + 64)));
+            if (count > 64) {
+                _mm512_storeu_si512(static_cast<void*>(out + 64), _mm512_loadu_si512(static_cast<const void*>(p + 64)));
+            }
             p += count;
             out += count;
         } else if (control > 128) {
+            const std::uint32_t count = 257u - control;
             const __m512i spread = _mm512_set1_epi8(static_cast<char>(*p++));
             _mm512_storeu_si512(static_cast<void*>(out), spread);
-            _mm512_storeu_si512(static_cast<void*>(out + 64), spread);
-            out += 257u - control;
+            if (count > 64) _mm512_storeu_si512(static_cast<void*>(out + 64), spread);
+            out += count;
         }
     }
     position = p;

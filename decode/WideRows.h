@@ -36,9 +36,9 @@ void convertIndexed(const std::uint8_t* values, const PaletteBytes& palette, uns
                     std::uint32_t width, std::uint32_t* out);
 
 // ByteRun1 runs from position while it is before safeEnd (from where the
-// body still holds a control byte and 128 more) and out before rowEnd; every
-// run is stored as 128 bytes (the row buffer has room past rowEnd). Returns
-// the new end of the output and advances position.
+// body still holds a control byte and 128 more) and out before rowEnd; a run
+// may store up to 128 bytes whatever its length (the row buffer has room past
+// rowEnd). Returns the new end of the output and advances position.
 std::uint8_t* unpackRuns(const std::uint8_t*& position, const std::uint8_t* safeEnd, std::uint8_t* out,
                          const std::uint8_t* rowEnd);
 
