@@ -9,6 +9,7 @@
 #include "iff/Parser.h"
 #include "tests/oracle/ReferenceDecoder.h"
 #include "tests/support/GuardedBuffer.h"
+#include "tests/support/SimdTiers.h"
 
 namespace vantrel::fuzz {
 namespace {
@@ -138,28 +139,47 @@ const char* premultipliedProblem(const std::uint32_t* pixels, std::size_t count)
     return nullptr;
 }
 
-// Decodes each copy's record into its own guarded output, then premultiplies
-// both in place, still under the guards, comparing after each step.
-const char* outputProblem(const ImageInfo& a, const ImageInfo& b, std::size_t words) {
-    Output first(words, GuardedBuffer::Edge::End, endFill);
-    Output second(words, GuardedBuffer::Edge::Start, startFill);
-    // The first copy with the row kernels this processor supports, the second
-    // with the baseline ones, so each input tries both.
-    decodePicture(a, first.pixels());
-    limitSimdLevel(SimdLevel::Baseline);
-    decodePicture(b, second.pixels());
-    limitSimdLevel(supportedSimdLevel());
-    if (!(first == second)) return "decodes differ: a pixel left unwritten, or the row kernels disagree";
-    std::vector<std::uint32_t> expected(words);
-    reference::decodePicture(a, expected.data());
-    if (!first.holds(expected)) return "the decode differs from the reference decoder's";
-    if (const char* problem = straightProblem(a, first.pixels(), words)) return problem;
-    premultiplyPixels(first.pixels(), words);
-    premultiplyPixels(second.pixels(), words);
-    if (!(first == second)) return "premultiplied outputs differ";
-    reference::premultiplyPixels(expected.data(), words);
-    if (!first.holds(expected)) return "premultiplied pixels differ from the reference's";
-    return premultipliedProblem(first.pixels(), words);
+// The reference decoder's pixels, straight and premultiplied.
+struct Expected {
+    std::vector<std::uint32_t> straight;
+    std::vector<std::uint32_t> premultiplied;
+};
+
+Expected referencePixels(const ImageInfo& info, std::size_t words) {
+    Expected e{std::vector<std::uint32_t>(words), {}};
+    reference::decodePicture(info, e.straight.data());
+    e.premultiplied = e.straight;
+    reference::premultiplyPixels(e.premultiplied.data(), words);
+    return e;
+}
+
+// Decodes into the output at the tier the decoder is capped to, premultiplies
+// it in place, and compares after each step; on the way, the straight pixels
+// must match the other copy's decode (filled beforehand with another pattern).
+const char* decodeProblem(const ImageInfo& info, Output& out, const Output& other, const Expected& expected) {
+    decodePicture(info, out.pixels());
+    if (!(out == other)) return "decodes differ: a pixel left unwritten, or the tiers disagree";
+    if (!out.holds(expected.straight)) return "the decode differs from the reference decoder's";
+    if (const char* problem = straightProblem(info, out.pixels(), out.count)) return problem;
+    premultiplyPixels(out.pixels(), out.count);
+    if (!out.holds(expected.premultiplied)) return "premultiplied pixels differ from the reference's";
+    return premultipliedProblem(out.pixels(), out.count);
+}
+
+// Decodes the first copy's record at this processor's best tier, then the
+// second copy's once at every tier here, each into its own guarded output.
+std::string outputProblem(const ImageInfo& a, const ImageInfo& b, std::size_t words) {
+    const Expected expected = referencePixels(a, words);
+    Output best(words, GuardedBuffer::Edge::End, endFill);
+    decodePicture(a, best.pixels());
+    for (SimdLevel tier : test::tiersHere()) {
+        Output other(words, GuardedBuffer::Edge::Start, startFill);
+        const test::TierCap cap(tier);
+        if (const char* problem = decodeProblem(b, other, best, expected)) {
+            return std::string(problem) + " (at " + simdLevelName(tier) + ")";
+        }
+    }
+    return {};
 }
 
 const char* sizeProblem(const ImageInfo& info, OutputSize size) {
@@ -195,9 +215,12 @@ CheckResult checkPicture(const std::uint8_t* data, std::size_t size) {
     result.height = out.height;
     const char* problem = recordProblem(a, fileA);
     if (problem == nullptr) problem = sizeProblem(a, out);
+    if (problem != nullptr) {
+        result.problem = problem;
+        return result;
+    }
     // A zero-width strip makes no bitmap, so nothing is decoded.
-    if (problem == nullptr && out.width != 0) problem = outputProblem(a, b, std::size_t{out.width} * out.height);
-    if (problem != nullptr) result.problem = problem;
+    if (out.width != 0) result.problem = outputProblem(a, b, std::size_t{out.width} * out.height);
     return result;
 }
 

@@ -19,14 +19,15 @@ struct CheckResult {
 // Copies the bytes twice, once flush against an unreadable page after them and
 // once flush against one before them, and parses both copies; the records must
 // agree and keep every promise the chosen mode makes. An accepted picture is
-// decoded from each copy into its own guarded output (one flush against its
-// end guard, one against its start guard, filled beforehand with different
-// patterns; the first with the processor's best row kernels, the second with
-// the baseline ones), so a pixel left unwritten or decoded differently shows as a
-// mismatch, and both must equal the plain reference decoder's pixels; then both
-// outputs are premultiplied and compared again, also with the reference's
+// decoded from the first copy with the processor's best row kernels into a
+// guarded output flush against its end guard, then from the second copy once
+// at every tier of row kernels this processor runs (tests/support/SimdTiers.h),
+// each into an output flush against its start guard; the outputs are filled
+// beforehand with different patterns, so a pixel left unwritten or decoded
+// differently shows as a mismatch. Every decode must equal the plain reference
+// decoder's pixels, and so must each premultiplied output the reference's
 // premultiplied pixels. A read or write outside any of the buffers faults at
-// once.
+// once. A problem found at one tier names it.
 CheckResult checkPicture(const std::uint8_t* data, std::size_t size);
 
 }  // namespace vantrel::fuzz

@@ -7,21 +7,13 @@
 #include "iff/Parser.h"
 #include "tests/oracle/ReferenceDecoder.h"
 #include "tests/support/GuardedBuffer.h"
+#include "tests/support/SimdTiers.h"
 
 namespace vantrel {
 namespace {
 
 using test::Bytes;
 using test::GuardedBuffer;
-
-// Caps the decoder's level for one scope.
-class LevelCap {
-public:
-    explicit LevelCap(SimdLevel level) { limitSimdLevel(level); }
-    ~LevelCap() { limitSimdLevel(supportedSimdLevel()); }
-    LevelCap(const LevelCap&) = delete;
-    LevelCap& operator=(const LevelCap&) = delete;
-};
 
 // Decodes with the fast decoder under guard pages and compares, then
 // premultiplies both; returns false after the first difference.
@@ -60,14 +52,12 @@ bool sameAsReference(const ImageInfo& info, const std::vector<std::uint32_t>& re
 
 }  // namespace
 
-// Every instruction-set level this machine runs, lowest first.
-std::vector<SimdLevel> levelsHere() {
-    std::vector<SimdLevel> levels;
-    for (int l = 0; l <= static_cast<int>(supportedSimdLevel()); ++l) levels.push_back(static_cast<SimdLevel>(l));
-    return levels;
+bool decodersAgree(const Bytes& file, const std::string& what, PixelMode* mode) {
+    return decodersAgreeAt(test::tiersHere(), file, what, mode);
 }
 
-bool decodersAgree(const Bytes& file, const std::string& what, PixelMode* mode) {
+bool decodersAgreeAt(const std::vector<SimdLevel>& tiers, const Bytes& file, const std::string& what,
+                     PixelMode* mode) {
     const GuardedBuffer input(file);
     ImageInfo info{};
     if (!parsePicture(info, input.begin(), input.end())) return false;
@@ -77,9 +67,9 @@ bool decodersAgree(const Bytes& file, const std::string& what, PixelMode* mode) 
     if (count == 0) return true;
     std::vector<std::uint32_t> expected(count, 0x5A5A5A5Au);
     reference::decodePicture(info, expected.data());
-    for (SimdLevel level : levelsHere()) {
-        const LevelCap cap(level);
-        if (!sameAsReference(info, expected, count, what + " at " + simdLevelName(level))) break;
+    for (SimdLevel tier : tiers) {
+        const test::TierCap cap(tier);
+        if (!sameAsReference(info, expected, count, what + " at " + simdLevelName(tier))) break;
     }
     return true;
 }

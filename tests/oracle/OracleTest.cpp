@@ -19,6 +19,7 @@
 #include "tests/oracle/ReferenceDecoder.h"
 #include "tests/support/GuardedBuffer.h"
 #include "tests/support/IffBuilder.h"
+#include "tests/support/SimdTiers.h"
 
 namespace vantrel {
 namespace {
@@ -156,7 +157,13 @@ std::string describe(const Picture& p) {
     return s.str();
 }
 
-TEST(Oracle, GeneratedPicturesOfEveryModeFormAndLayout) {
+// One test per tier, so the test list names each tier that ran and each one
+// skipped because this processor lacks it.
+class OracleAtTier : public ::testing::TestWithParam<SimdLevel> {};
+
+TEST_P(OracleAtTier, GeneratedPicturesOfEveryModeFormAndLayout) {
+    const SimdLevel tier = GetParam();
+    if (!test::runsHere(tier)) GTEST_SKIP() << simdLevelName(tier) << ": not on this processor";
     std::mt19937 random(20240511);
     std::set<PixelMode> modes;
     const unsigned widths[] = {1, 7, 8, 9, 15, 16, 17, 31, 33, 320};
@@ -169,7 +176,8 @@ TEST(Oracle, GeneratedPicturesOfEveryModeFormAndLayout) {
                             for (int cut = 0; cut < (height == 5 ? 3 : 1); ++cut) {  // cut bodies want rows
                                 const Picture p{form, colours, masking, compression, width, height, cut};
                                 PixelMode mode{};
-                                ASSERT_TRUE(decodersAgree(pictureFile(p, random), describe(p), &mode)) << describe(p);
+                                ASSERT_TRUE(decodersAgreeAt({tier}, pictureFile(p, random), describe(p), &mode))
+                                    << describe(p);
                                 modes.insert(mode);
                                 if (HasFailure()) return;
                             }
@@ -181,6 +189,10 @@ TEST(Oracle, GeneratedPicturesOfEveryModeFormAndLayout) {
     }
     EXPECT_EQ(modes.size(), 9u);  // every mode with planes
 }
+
+std::string tierTestName(const ::testing::TestParamInfo<SimdLevel>& param) { return test::tierTag(param.param); }
+
+INSTANTIATE_TEST_SUITE_P(Tiers, OracleAtTier, ::testing::ValuesIn(test::allTiers()), tierTestName);
 
 // Outputs of 4M pixels and more are written another way: rows of an odd
 // width start at every alignment, and the body ends early.
