@@ -8,6 +8,7 @@ packages=(
     libpng-dev libpixman-1-dev
     clang libclang-rt-14-dev
     g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
+    g++-aarch64-linux-gnu libc6-dev-arm64-cross qemu-user
     netpbm imagemagick jq
     libavcodec-dev libavformat-dev libavutil-dev
 )

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up a Debian 12 machine and runs every test: the native suites, the same
-# suites under AddressSanitizer and UndefinedBehaviorSanitizer, the Windows DLL
-# under Wine, and a bounded fuzzing run. Builds from scratch in build/.
+# suites under AddressSanitizer and UndefinedBehaviorSanitizer, the portable
+# library's suites cross-built for AArch64 under qemu, the Windows DLL under
+# Wine, and a bounded fuzzing run. Builds from scratch in build/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -21,6 +22,9 @@ step "Sanitizer build and tests (AddressSanitizer, UndefinedBehaviorSanitizer)"
 CXX=clang++ cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVANTREL_SANITIZE=ON
 cmake --build build/sanitize -j "$jobs"
 ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
+
+step "AArch64 build and tests under qemu"
+scripts/test-aarch64.sh
 
 if [ -x scripts/test-windows.sh ]; then
     step "Windows DLL under Wine"
