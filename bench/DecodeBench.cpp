@@ -12,7 +12,6 @@
 #include "bench/BenchPictures.h"
 #include "bench/FfmpegIff.h"
 #include "decode/Decoder.h"
-#include "decode/Premultiply.h"
 #include "decode/Simd.h"
 #include "iff/Parser.h"
 
@@ -47,8 +46,7 @@ void vantrelDecode(benchmark::State& state, const BenchPicture* picture) {
     for (auto _ : state) {
         ImageInfo parsed{};
         parsePicture(parsed, begin, end);
-        decodePicture(parsed, pixels.data());
-        premultiplyPicture(parsed, pixels.data());
+        decodePicture(parsed, pixels.data(), Alpha::Premultiplied);
         benchmark::ClobberMemory();
     }
     setCounters(state, count);

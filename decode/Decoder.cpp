@@ -2,12 +2,8 @@
 
 #include <cstddef>
 
+#include "decode/Premultiply.h"
 #include "decode/RowReader.h"
-
-#if defined(__SSE2__) || defined(_M_X64)
-#define VANTREL_DECODE_SSE2 1
-#include <emmintrin.h>
-#endif
 
 namespace vantrel {
 namespace {
@@ -40,11 +36,14 @@ struct LinePaletteCursor {
 
     bool active() const { return first != nullptr && count != 0; }
 
-    void loadInto(std::uint32_t* workingPalette, std::uint32_t memoryRow) {
+    // Loads entries 0 to 15 of the palette for the row; false when this row
+    // keeps the palette of the row before.
+    bool loadInto(std::uint32_t* workingPalette, std::uint32_t memoryRow) {
         const std::uint32_t index = next < count ? next : count - 1;
         const std::uint8_t* words = first + std::size_t{index} * linePaletteBytes;
         for (unsigned i = 0; i < 16; ++i) workingPalette[i] = linePaletteColour(words + 2 * i);
         if (!(paired && (memoryRow & 1) != 0)) ++next;
+        return true;
     }
 };
 
@@ -59,7 +58,7 @@ bool holdsAndModifies(PixelMode mode) {
 // The values whose control is 0, that is which look up the palette.
 unsigned holdPaletteValues(PixelMode mode) { return mode == PixelMode::Ham8 ? 64 : 16; }
 
-void buildHoldTables(PixelMode mode, DecoderStorage& s) {
+void buildHoldTables(PixelMode mode, LookupTables& t) {
     const bool eightPlanes = mode == PixelMode::Ham8;
     for (std::uint32_t v = 0; v < 256; ++v) {
         const std::uint32_t control = eightPlanes ? v >> 6 : v >> 4;
@@ -67,134 +66,183 @@ void buildHoldTables(PixelMode mode, DecoderStorage& s) {
         const unsigned shift = control == 1 ? 0 : control == 2 ? 16 : 8;
         const std::uint32_t keep = control == 0 ? 0 : ~(0xFFu << shift);
         const std::uint32_t set = control == 0 ? 0 : level << shift;
-        s.holdStep[v] = std::uint64_t{keep} << 32 | set;
+        t.holdStep[v] = std::uint64_t{keep} << 32 | set;
     }
 }
 
-void refreshHoldPalette(PixelMode mode, DecoderStorage& s) {
-    const unsigned count = holdPaletteValues(mode);
-    for (unsigned v = 0; v < count; ++v) s.holdStep[v] = s.workingPalette[v];  // keep 0
+// ---- The plan for one picture, chosen once ----
+
+// What follows the conversion of each row, while the row is still in the cache.
+enum class RowMask : std::uint8_t {
+    None,
+    Plane,             // clear pixels whose mask plane bit is 0
+    Value,             // clear pixels whose one-byte value is the transparent colour
+    TrueColourValue,   // the same for values of more than 8 planes
+};
+
+struct RowPlan {
+    const RowKernels& kernels;
+    unsigned valuePlanes;   // planes turned into the values of chunky[0], mask plane included when folded
+    unsigned entries;       // every value is below it
+    std::uint32_t maskBit;  // value bit of the folded mask plane, else 0
+    int clearedEntry;       // the transparent colour's palette entry, cleared in the lookup; else -1
+    RowMask mask;
+    bool premultiply;       // the row's pixels are premultiplied after the mask
+    bool streaming;
+};
+
+bool looksUp(PixelMode mode) {
+    return mode == PixelMode::Indexed || mode == PixelMode::HalfBrite || mode == PixelMode::LinePalette ||
+           mode == PixelMode::Grey8;
 }
 
-// The first count steps split by byte for the AVX-512 kernel: set into
-// paletteBytes, keep into holdKeep.
-void splitHoldSteps(unsigned count, DecoderStorage& s) {
-    for (unsigned v = 0; v < count; ++v) {
-        const auto set = static_cast<std::uint32_t>(s.holdStep[v]), keep = static_cast<std::uint32_t>(s.holdStep[v] >> 32);
-        for (unsigned k = 0; k < 4; ++k) {
-            s.paletteBytes.bytes[k][v] = static_cast<std::uint8_t>(set >> (8 * k));
-            s.holdKeep.bytes[k][v] = static_cast<std::uint8_t>(keep >> (8 * k));
-        }
-    }
+bool trueColour(PixelMode mode) { return mode == PixelMode::Rgb24 || mode == PixelMode::Rgba32; }
+
+// "PBM " bytes can be anything whatever the plane count; plane values are
+// below 1 << planes, at least 16 so that every tier's smallest table serves.
+unsigned entriesFor(const ImageInfo& info, unsigned valuePlanes) {
+    if (info.formType == FormType::Pbm || valuePlanes >= 8) return 256;
+    return valuePlanes <= 4 ? 16 : 1u << valuePlanes;
 }
 
-// Two pixels per step on the held colour: their two steps composed into one,
-// held = (held & (keepA & keepB)) | ((setA & keepB) | setB), so that the
-// chain from pixel to pixel is one step per pair instead of per pixel.
-void convertHold(const std::uint8_t* values, const DecoderStorage& s, std::uint32_t width, std::uint32_t* out) {
-    std::uint32_t held = s.workingPalette[0];
-    std::uint32_t x = 0;
-    for (; x + 2 <= width; x += 2) {
-        const std::uint64_t stepA = s.holdStep[values[x]], stepB = s.holdStep[values[x + 1]];
-        const auto keepA = static_cast<std::uint32_t>(stepA >> 32), setA = static_cast<std::uint32_t>(stepA);
-        const auto keepB = static_cast<std::uint32_t>(stepB >> 32), setB = static_cast<std::uint32_t>(stepB);
-        out[x] = (held & keepA) | setA;
-        held = (held & (keepA & keepB)) | ((setA & keepB) | setB);
-        out[x + 1] = held;
-    }
-    if (x < width) {
-        const std::uint64_t step = s.holdStep[values[x]];
-        out[x] = (held & static_cast<std::uint32_t>(step >> 32)) | static_cast<std::uint32_t>(step);
-    }
-}
-
-// ---- Other modes ----
-
-// Four lookups per 16-byte store. A picture far larger than the caches is
-// written with streaming stores, which skip reading each output line into
-// the cache first; they need 16-byte alignment, so a row starts with single
-// words until it has that.
-template <bool Streaming>
-void convertIndexed(const std::uint8_t* values, const std::uint32_t* palette, std::uint32_t width,
-                    std::uint32_t* out) {
-    std::uint32_t x = 0;
-#if VANTREL_DECODE_SSE2
-    for (; Streaming && x < width && (reinterpret_cast<std::uintptr_t>(out + x) & 15) != 0; ++x)
-        out[x] = palette[values[x]];
-    for (; x + 4 <= width; x += 4) {
-        const __m128i first = _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(palette[values[x]])),
-                                                 _mm_cvtsi32_si128(static_cast<int>(palette[values[x + 1]])));
-        const __m128i second = _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(palette[values[x + 2]])),
-                                                  _mm_cvtsi32_si128(static_cast<int>(palette[values[x + 3]])));
-        const __m128i four = _mm_unpacklo_epi64(first, second);
-        if constexpr (Streaming) {
-            _mm_stream_si128(reinterpret_cast<__m128i*>(out + x), four);
-        } else {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), four);
-        }
-    }
-#endif
-    for (; x < width; ++x) out[x] = palette[values[x]];
-}
-
-// Outputs from this many pixels on (16 MB) are written with streaming stores.
+// Outputs from this many pixels on (16 MB) are written with streaming stores
+// when nothing reads the row again.
 constexpr std::size_t streamingPixels = std::size_t{1} << 22;
 
-bool streamsOutput(const ImageInfo& info) {
-    return std::size_t{info.width} * info.height >= streamingPixels;
+RowMask rowMask(const ImageInfo& info, bool folded) {
+    if (folded) return RowMask::None;
+    if (info.masking == 1 && info.formType != FormType::Pbm) return RowMask::Plane;  // a "PBM " has no mask plane
+    if (info.masking != 2) return RowMask::None;
+    if (info.planeCount > 8) return RowMask::TrueColourValue;
+    return info.transparentColor <= 0xFF ? RowMask::Value : RowMask::None;  // no value reaches it
 }
 
-// Streaming stores are weakly ordered: make them visible before returning.
-void finishStreaming() {
-#if VANTREL_DECODE_SSE2
-    _mm_sfence();
-#endif
-}
-
-void convertGrey(const std::uint8_t* values, std::uint32_t width, std::uint32_t* out) {
-    for (std::uint32_t x = 0; x < width; ++x) out[x] = 0xFF000000u + values[x] * 0x010101u;
-}
-
-// Bit planes: planes 0 to 7 are red, 8 to 15 green, 16 to 23 blue, 24 to 31 alpha.
-void convertPlanarTrueColour(const DecoderStorage& s, bool withAlpha, std::uint32_t width, std::uint32_t* out) {
-    const std::uint8_t *red = s.chunky[0], *green = s.chunky[1], *blue = s.chunky[2], *alpha = s.chunky[3];
-    if (withAlpha) {
-        for (std::uint32_t x = 0; x < width; ++x)
-            out[x] = std::uint32_t{alpha[x]} << 24 | std::uint32_t{red[x]} << 16 | std::uint32_t{green[x]} << 8 | blue[x];
-    } else {
-        for (std::uint32_t x = 0; x < width; ++x)
-            out[x] = 0xFF000000u | std::uint32_t{red[x]} << 16 | std::uint32_t{green[x]} << 8 | blue[x];
+// Palette pictures take the mask into the lookup itself: a mask plane of up
+// to 7 colour planes becomes one more value bit whose clear half of the
+// palette is transparent, and the transparent colour's own entry is cleared.
+RowPlan planRows(const ImageInfo& info, Alpha alpha) {
+    RowPlan plan{rowKernels(simdLevel()), info.planeCount, 0, 0, -1, RowMask::None, false, false};
+    const bool lookup = looksUp(info.pixelMode);
+    bool folded = false;
+    if (lookup && info.masking == 1 && info.formType != FormType::Pbm && info.planeCount <= 7) {
+        plan.maskBit = 1u << info.planeCount;
+        plan.valuePlanes = info.planeCount + 1u;
+        folded = true;
+    } else if (lookup && info.masking == 2 && info.planeCount <= 8) {
+        plan.clearedEntry = info.transparentColor <= 0xFF ? info.transparentColor : -1;
+        folded = true;
     }
+    plan.entries = entriesFor(info, plan.valuePlanes);
+    plan.mask = rowMask(info, folded);
+    // Palette entries are opaque or 0 and masked pixels become 0: only true
+    // colour with alpha and hold-and-modify (whose held colour can start from
+    // an entry the colour map leaves transparent) have anything to scale.
+    plan.premultiply = alpha == Alpha::Premultiplied && !provesOpaque(info) &&
+                       (info.pixelMode == PixelMode::Rgba32 || holdsAndModifies(info.pixelMode));
+    plan.streaming = std::size_t{info.width} * info.height >= streamingPixels && plan.mask == RowMask::None &&
+                     !plan.premultiply;
+    return plan;
 }
 
-// "PBM " pixel bytes in file order: blue, green, red for 24 planes; alpha,
-// blue, green, red for 32.
-void convertChunkyTrueColour(const std::uint8_t* row, bool withAlpha, std::uint32_t width, std::uint32_t* out) {
-    if (withAlpha) {
-        for (std::uint32_t x = 0; x < width; ++x, row += 4)
-            out[x] = std::uint32_t{row[0]} << 24 | std::uint32_t{row[3]} << 16 | std::uint32_t{row[2]} << 8 | row[1];
-    } else {
-        for (std::uint32_t x = 0; x < width; ++x, row += 3)
-            out[x] = 0xFF000000u | std::uint32_t{row[2]} << 16 | std::uint32_t{row[1]} << 8 | row[0];
-    }
-}
+// ---- Lookup tables ----
 
-// ---- Masks, applied after conversion so that hold-and-modify still passes a
-// hidden pixel's colour on to the next ----
-
-void applyMaskPlane(const std::uint8_t* maskPlane, std::uint32_t width, std::uint32_t* out) {
-    for (std::uint32_t b = 0; b < (width + 7) >> 3; ++b) {
-        const std::uint32_t bits = maskPlane[b];
-        if (bits == 0xFF) continue;
-        const std::uint32_t end = width - 8 * b < 8 ? width - 8 * b : 8;
-        for (std::uint32_t i = 0; i < end; ++i) {
-            if ((bits & (0x80u >> i)) == 0) out[8 * b + i] = 0;
+// Brings the lookup palette up to date with base palette entries 0 to count - 1
+// (with a folded mask plane, only those below its bit: no colour value reaches further).
+void foldPalette(const RowPlan& plan, const std::uint32_t* base, unsigned count, LookupTables& t) {
+    if (plan.maskBit != 0 && count > plan.maskBit) count = plan.maskBit;
+    for (unsigned v = 0; v < count; ++v) {
+        if (plan.maskBit != 0) {
+            t.palette[v] = 0;
+            t.palette[v | plan.maskBit] = base[v];
+        } else {
+            t.palette[v] = base[v];
         }
+    }
+    if (plan.clearedEntry >= 0) t.palette[plan.clearedEntry] = 0;
+    const unsigned changed = plan.maskBit != 0 ? plan.maskBit + count : count;
+    plan.kernels.preparePalette(t, changed < 256 ? changed : 256);
+}
+
+// The holdStep entries of the values that look up the palette.
+void refreshHoldPalette(const RowPlan& plan, PixelMode mode, const std::uint32_t* base, LookupTables& t,
+                        bool whole) {
+    const unsigned count = holdPaletteValues(mode);
+    for (unsigned v = 0; v < count; ++v) {
+        t.palette[v] = base[v];
+        t.holdStep[v] = base[v];  // keep 0
+    }
+    plan.kernels.prepareHold(t, whole ? 256 : count);
+}
+
+void greyRamp(std::uint32_t* palette) {
+    for (std::uint32_t v = 0; v < 256; ++v) palette[v] = 0xFF000000u + v * 0x010101u;
+}
+
+void prepareTables(const ImageInfo& info, const RowPlan& plan, DecoderStorage& s) {
+    buildBasePalette(info, s.basePalette);
+    if (info.pixelMode == PixelMode::Grey8) greyRamp(s.basePalette);
+    if (holdsAndModifies(info.pixelMode)) {
+        for (unsigned v = 0; v < 256; ++v) s.tables.palette[v] = s.basePalette[v];
+        buildHoldTables(info.pixelMode, s.tables);
+        refreshHoldPalette(plan, info.pixelMode, s.basePalette, s.tables, true);
+    } else if (looksUp(info.pixelMode)) {
+        for (unsigned v = 0; v < 256; ++v) s.tables.palette[v] = 0;
+        foldPalette(plan, s.basePalette, plan.maskBit != 0 ? plan.maskBit : 256, s.tables);
+    }
+}
+
+void loadLinePalette(const ImageInfo& info, const RowPlan& plan, DecoderStorage& s) {
+    if (holdsAndModifies(info.pixelMode)) {
+        refreshHoldPalette(plan, info.pixelMode, s.basePalette, s.tables, false);
+    } else if (looksUp(info.pixelMode) && info.pixelMode != PixelMode::Grey8) {  // grey levels take no palette
+        foldPalette(plan, s.basePalette, 16, s.tables);
+    }
+}
+
+// ---- One row ----
+
+// Turns the stored row into chunky values: planes 0 to 7 into chunky[0] (and
+// further groups for true colour); a "PBM " row already is chunky. Returns
+// the one-byte values of up to 8 planes.
+const std::uint8_t* chunkyValues(const ImageInfo& info, const RowPlan& plan, StoredRow row, DecoderStorage& s) {
+    if (info.formType == FormType::Pbm) return row.data;
+    const std::uint32_t planeRowBytes = ((std::uint32_t{info.width} + 15) >> 3) & ~1u;
+    const std::uint32_t groups = (std::uint32_t{info.width} + 7) >> 3;
+    const unsigned planes = plan.valuePlanes;
+    for (unsigned group = 0; group * 8 < planes; ++group) {
+        const unsigned count = planes - group * 8 < 8 ? planes - group * 8 : 8;
+        plan.kernels.planesToChunky(row.data + std::size_t{group} * 8 * row.planeStride, row.planeStride, count,
+                                    groups, planeRowBytes, s.chunky[group]);
+    }
+    return s.chunky[0];
+}
+
+void convertTrueColour(const ImageInfo& info, const RowKernels& k, StoredRow row, const DecoderStorage& s,
+                       std::uint32_t* out) {
+    const bool alpha = info.pixelMode == PixelMode::Rgba32;
+    if (info.formType == FormType::Pbm) {
+        (alpha ? k.convertChunkyRgba : k.convertChunkyRgb)(row.data, info.width, out);
+    } else if (alpha) {
+        k.convertPlanarRgba(s.chunky[0], s.chunky[1], s.chunky[2], s.chunky[3], info.width, out);
+    } else {
+        k.convertPlanarRgb(s.chunky[0], s.chunky[1], s.chunky[2], info.width, out);
+    }
+}
+
+void convertRow(const ImageInfo& info, const RowPlan& plan, StoredRow row, const std::uint8_t* values,
+                const DecoderStorage& s, std::uint32_t* out) {
+    const RowKernels& k = plan.kernels;
+    if (holdsAndModifies(info.pixelMode)) {
+        k.convertHold(values, s.tables, plan.entries, info.width, out);
+    } else if (trueColour(info.pixelMode)) {
+        convertTrueColour(info, k, row, s, out);
+    } else {
+        (plan.streaming ? k.convertIndexedStreaming : k.convertIndexed)(values, s.tables, plan.entries, info.width, out);
     }
 }
 
 // The value of pixel x as its planes or bytes compose it, for comparison
-// with the transparent colour.
+// with a transparent colour of more than 8 planes.
 std::uint32_t pixelValue(const ImageInfo& info, const std::uint8_t* pbmRow, const DecoderStorage& s,
                          std::uint32_t x) {
     if (info.formType == FormType::Pbm) {
@@ -209,164 +257,52 @@ std::uint32_t pixelValue(const ImageInfo& info, const std::uint8_t* pbmRow, cons
     return value;
 }
 
-void applyTransparentColour(const ImageInfo& info, const std::uint8_t* values, const std::uint8_t* pbmRow,
-                            const DecoderStorage& s, std::uint32_t* out) {
-    const std::uint32_t transparent = info.transparentColor;
-    if (info.planeCount <= 8) {
-        if (transparent > 0xFF) return;
-        for (std::uint32_t x = 0; x < info.width; ++x) {
-            if (values[x] == transparent) out[x] = 0;
-        }
-        return;
-    }
-    for (std::uint32_t x = 0; x < info.width; ++x) {
-        if (pixelValue(info, pbmRow, s, x) == transparent) out[x] = 0;
-    }
-}
-
-// ---- One row ----
-
-// The row kernels for one picture, chosen once.
-struct RowKernels {
-    SimdLevel level;
-    bool wideLookup;          // palette lookup with AVX-512 byte permutes
-    unsigned lookupEntries;   // 64, 128 or 256: no pixel value reaches it
-    bool streaming;
-};
-
-// Values of up to 6 planes fit a 64-entry lookup, of 7 planes 128; "PBM "
-// bytes can be anything whatever the plane count.
-unsigned lookupEntries(const ImageInfo& info) {
-    if (info.formType == FormType::Pbm || info.planeCount >= 8) return 256;
-    return info.planeCount == 7 ? 128 : 64;
-}
-
-RowKernels chooseKernels(const ImageInfo& info) {
-    RowKernels k{simdLevel(), false, lookupEntries(info), streamsOutput(info)};
-#if VANTREL_X86_64
-    k.wideLookup = k.level == SimdLevel::Avx512;
-#endif
-    return k;
-}
-
-// Turns the stored row into chunky values: planes 0 to 7 into chunky[0] (and
-// further groups for true colour); a "PBM " row already is chunky. Returns
-// the one-byte values of up to 8 planes.
-const std::uint8_t* chunkyValues(const ImageInfo& info, StoredRow row, DecoderStorage& s, const RowKernels& k) {
-    if (info.formType == FormType::Pbm) return row.data;
-    const unsigned planes = info.planeCount;
-    for (unsigned group = 0; group * 8 < planes; ++group) {
-        const unsigned count = planes - group * 8 < 8 ? planes - group * 8 : 8;
-        planesToChunky(row, group * 8, count, info.width, s.chunky[group], k.level);
-    }
-    return s.chunky[0];
-}
-
-void convertRow(const ImageInfo& info, StoredRow row, const std::uint8_t* values, const DecoderStorage& s,
-                const RowKernels& k, std::uint32_t* out) {
-    const std::uint32_t width = info.width;
-    switch (info.pixelMode) {
-        case PixelMode::Ham6:
-        case PixelMode::LineHam6:
-        case PixelMode::Ham8:
-#if VANTREL_X86_64
-            if (k.wideLookup) {
-                wide::convertHold(values, s.paletteBytes, s.holdKeep, k.lookupEntries, s.workingPalette[0], width, out);
-                break;
-            }
-#endif
-            convertHold(values, s, width, out);
+// Masks after conversion, so that hold-and-modify still passes a hidden
+// pixel's colour on to the next.
+void maskRow(const ImageInfo& info, const RowPlan& plan, StoredRow row, const std::uint8_t* values,
+             const DecoderStorage& s, std::uint32_t* out) {
+    switch (plan.mask) {
+        case RowMask::Plane:
+            plan.kernels.applyMaskPlane(row.data + std::size_t{info.planeCount} * row.planeStride, info.width, out);
             break;
-        case PixelMode::Grey8:
-#if VANTREL_X86_64
-            if (k.wideLookup) {  // paletteBytes holds the grey ramp
-                wide::convertIndexed(values, s.paletteBytes, 256, k.streaming, width, out);
-                break;
-            }
-#endif
-            convertGrey(values, width, out);
+        case RowMask::Value:
+            plan.kernels.clearValue(values, static_cast<std::uint8_t>(info.transparentColor), info.width, out);
             break;
-        case PixelMode::Rgb24:
-        case PixelMode::Rgba32: {
-            const bool alpha = info.pixelMode == PixelMode::Rgba32;
-            if (info.formType == FormType::Pbm) {
-                convertChunkyTrueColour(row.data, alpha, width, out);
-            } else {
-                convertPlanarTrueColour(s, alpha, width, out);
+        case RowMask::TrueColourValue:
+            for (std::uint32_t x = 0; x < info.width; ++x) {
+                if (pixelValue(info, row.data, s, x) == info.transparentColor) out[x] = 0;
             }
             break;
-        }
-        default:
-#if VANTREL_X86_64
-            if (k.wideLookup) {
-                wide::convertIndexed(values, s.paletteBytes, k.lookupEntries, k.streaming, width, out);
-                break;
-            }
-#endif
-            if (k.streaming) {
-                convertIndexed<true>(values, s.workingPalette, width, out);
-            } else {
-                convertIndexed<false>(values, s.workingPalette, width, out);
-            }
-            break;
-    }
-}
-
-void applyMask(const ImageInfo& info, StoredRow row, const std::uint8_t* values, const DecoderStorage& s,
-               std::uint32_t* out) {
-    if (info.masking == 1 && info.formType != FormType::Pbm) {
-        applyMaskPlane(row.data + std::size_t{info.planeCount} * row.planeStride, info.width, out);
-    } else if (info.masking == 2) {
-        applyTransparentColour(info, values, row.data, s, out);
+        case RowMask::None: break;
     }
 }
 
 }  // namespace
 
-void decodePicture(const ImageInfo& info, std::uint32_t* pixels) {
+void decodePicture(const ImageInfo& info, std::uint32_t* pixels, Alpha alpha) {
     if (info.body == nullptr || info.width == 0) {
         writePaletteStrip(info, pixels);
         return;
     }
     DecoderStorage storage;
-    const RowKernels kernels = chooseKernels(info);
-    RowSource source{info, rowGeometry(info), {info.body, info.bodySize}, 0, kernels.level};
-    buildBasePalette(info, storage.workingPalette);
-    const bool grey = info.pixelMode == PixelMode::Grey8;
-    if (kernels.wideLookup && grey) {
-        for (unsigned v = 0; v < 256; ++v) {
-            for (unsigned k = 0; k < 3; ++k) storage.paletteBytes.bytes[k][v] = static_cast<std::uint8_t>(v);
-            storage.paletteBytes.bytes[3][v] = 0xFF;
-        }
-    } else if (kernels.wideLookup) {
-        splitPalette(storage.workingPalette, 256, storage.paletteBytes);
-    }
-    const bool hold = holdsAndModifies(info.pixelMode);
-    if (hold) {
-        buildHoldTables(info.pixelMode, storage);
-        refreshHoldPalette(info.pixelMode, storage);
-        if (kernels.wideLookup) splitHoldSteps(256, storage);
-    }
+    const RowPlan plan = planRows(info, alpha);
+    RowSource source{info, rowGeometry(info), {info.body, info.bodySize}, 0, plan.kernels};
+    prepareTables(info, plan, storage);
     LinePaletteCursor linePalette{info.linePalettes, info.linePaletteCount, 0,
                                   info.linePaletteCount < info.height};
     for (std::uint32_t r = 0; r < info.height; ++r) {
         const std::uint32_t m = info.height - 1u - r;
         const StoredRow row = readRow(source, storage);
-        const std::uint8_t* values = chunkyValues(info, row, storage, kernels);
-        if (linePalette.active()) {
-            linePalette.loadInto(storage.workingPalette, m);
-            if (hold) refreshHoldPalette(info.pixelMode, storage);
-#if VANTREL_X86_64
-            // Only entries 0 to 15 change; for hold-and-modify they are the
-            // set half of the steps, whose keep half stays 0.
-            if (kernels.wideLookup && !grey) wide::splitSixteen(storage.workingPalette, storage.paletteBytes);
-#endif
-        }
+        const std::uint8_t* values = chunkyValues(info, plan, row, storage);
+        if (linePalette.active() && linePalette.loadInto(storage.basePalette, m)) loadLinePalette(info, plan, storage);
         std::uint32_t* out = pixels + std::size_t{m} * info.width;
-        convertRow(info, row, values, storage, kernels, out);
-        applyMask(info, row, values, storage, out);
+        convertRow(info, plan, row, values, storage, out);
+        maskRow(info, plan, row, values, storage, out);
+        if (plan.premultiply) plan.kernels.premultiply(out, info.width);
     }
-    finishStreaming();
+    if (plan.streaming) plan.kernels.finishStreaming();
 }
+
+void decodePicture(const ImageInfo& info, std::uint32_t* pixels) { decodePicture(info, pixels, Alpha::Straight); }
 
 }  // namespace vantrel

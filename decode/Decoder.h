@@ -23,9 +23,14 @@ OutputSize outputSize(const ImageInfo& info);
 // transparent black.
 void buildBasePalette(const ImageInfo& info, std::uint32_t* workingPalette);
 
+// Straight alpha, or premultiplied as premultiplyPixels would leave it.
+enum class Alpha : std::uint8_t { Straight, Premultiplied };
+
 // Writes every one of the outputSize(info) pixel words at pixels exactly once.
 // File row r lands in memory row height - 1 - r. info must come from a
-// successful parsePicture over bytes that are still readable.
+// successful parsePicture over bytes that are still readable. Premultiplied
+// output is premultiplied row by row as it is decoded.
+void decodePicture(const ImageInfo& info, std::uint32_t* pixels, Alpha alpha);
 void decodePicture(const ImageInfo& info, std::uint32_t* pixels);
 
 }  // namespace vantrel

@@ -6,18 +6,17 @@
 #include <cstdint>
 
 #include "decode/Simd.h"
-#include "decode/WideRows.h"
+#include "decode/kernels/RowKernels.h"
 #include "iff/ImageInfo.h"
 
 namespace vantrel {
 
 constexpr std::size_t maxRowPixels = 4096;
-// The largest stored row ("ILBM", 4096 pixels, 32 planes plus a mask plane)
-// plus the 127 bytes a ByteRun1 run may write past the end of a row, plus 16
-// so that runs can be written 16 bytes at a time.
+// The largest stored row ("ILBM", 4096 pixels, 32 planes plus a mask plane).
 constexpr std::size_t maxStoredRow = 512 * 33;
-// ByteRun1 runs are stored 128 bytes at a time whatever their length where
-// AVX-512 is used, from anywhere before the row's end.
+// A ByteRun1 run may store up to 128 bytes whatever its length, from
+// anywhere before the row's end; 16 more for the runs finished 16 bytes at a
+// time near the end of the body.
 constexpr std::size_t rowBufferSize = maxStoredRow + 128 + 16;
 
 struct RowGeometry {
@@ -36,18 +35,14 @@ struct BodyCursor {
 
 // The decoder's whole working storage, one block local to each decode.
 struct DecoderStorage {
-    std::uint32_t workingPalette[256];
-    // Hold-and-modify as one step per pixel: held = (held & keep) | set, with
-    // set in the low and keep in the high half of holdStep[v].
-    std::uint64_t holdStep[256];
+    // The palette as the colour map and line palettes set it, before the mask
+    // and transparent colour are folded into the lookup tables.
+    std::uint32_t basePalette[256];
+    LookupTables tables;
     // The current row's pixel values, one byte per pixel for each group of 8
     // planes: group 0 is planes 0 to 7 (the whole value of up to 8 planes),
     // groups 1 to 3 are planes 8 to 15, 16 to 23 and 24 to 31.
     std::uint8_t chunky[4][maxRowPixels];
-    // For the AVX-512 kernels: the working palette split by byte (for
-    // hold-and-modify, the set half of holdStep) and the keep half of holdStep.
-    PaletteBytes paletteBytes;
-    PaletteBytes holdKeep;
     std::uint8_t rowBuffer[rowBufferSize];
 };
 
@@ -57,7 +52,7 @@ struct RowSource {
     RowGeometry geometry;
     BodyCursor cursor;
     std::uint32_t rowIndex;  // file row that readRow gives next
-    SimdLevel level;         // of the row kernels
+    const RowKernels& kernels;
 };
 
 // One stored row: its first byte and the distance from a byte of plane j to
@@ -75,7 +70,7 @@ StoredRow readRow(RowSource& source, DecoderStorage& storage);
 // Bit planes to chunky bytes: byte x of out gets bit j of its value from
 // plane firstPlane + j of pixel x, for j below planeCount (1 to 8) and x below
 // width rounded up to a multiple of 8; higher bits are 0. The first form uses
-// the kernels of the given level, the second those of simdLevel().
+// the kernels of the given tier, the second those of simdLevel().
 void planesToChunky(StoredRow row, unsigned firstPlane, unsigned planeCount, std::uint32_t width,
                     std::uint8_t* out, SimdLevel level);
 void planesToChunky(StoredRow row, unsigned firstPlane, unsigned planeCount, std::uint32_t width,

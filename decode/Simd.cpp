@@ -17,7 +17,7 @@ namespace {
 // -1 until the processor has been asked. Relaxed atomics: each is one plain
 // load or store, and two threads asking at once both store the same answer.
 std::atomic<int> detected{-1};
-std::atomic<int> cap{static_cast<int>(SimdLevel::Avx512)};
+std::atomic<int> cap{static_cast<int>(SimdLevel::Neon)};
 
 #if VANTREL_X86_64
 
@@ -49,27 +49,41 @@ unsigned long long savedState() {
 #endif
 }
 
+bool hasAll(unsigned bits, unsigned wanted) { return (bits & wanted) == wanted; }
+
 SimdLevel detect() {
     const CpuidResult basic = cpuid(0, 0);
     if (basic.eax < 7) return SimdLevel::Baseline;
     const CpuidResult features = cpuid(1, 0);
     const bool osSaves = (features.ecx & (1u << 27)) != 0;  // OSXSAVE: xgetbv may be used
     if (!osSaves) return SimdLevel::Baseline;
-    // SSE and AVX registers, the opmask registers and both halves of the ZMM file.
-    const unsigned long long zmmState = 0x2 | 0x4 | 0x20 | 0x40 | 0x80;
-    if ((savedState() & zmmState) != zmmState) return SimdLevel::Baseline;
+    const unsigned long long state = savedState();
+    const unsigned long long ymmState = 0x2 | 0x4;                     // SSE and AVX registers
+    const unsigned long long zmmState = ymmState | 0x20 | 0x40 | 0x80;  // opmasks, both ZMM halves
     const CpuidResult extended = cpuid(7, 0);
-    const unsigned ebxNeeded = (1u << 16) | (1u << 30) | (1u << 31) | (1u << 8);  // F, BW, VL, BMI2
-    const unsigned ecxNeeded = (1u << 1) | (1u << 8);                              // VBMI, GFNI
-    if ((extended.ebx & ebxNeeded) != ebxNeeded || (extended.ecx & ecxNeeded) != ecxNeeded) {
-        return SimdLevel::Baseline;
+    const unsigned avx2Bmi2 = (1u << 5) | (1u << 8);
+    if ((state & ymmState) != ymmState || !hasAll(extended.ebx, avx2Bmi2)) return SimdLevel::Baseline;
+    const unsigned ebxAvx512 = (1u << 16) | (1u << 30) | (1u << 31);  // F, BW, VL
+    const unsigned ecxAvx512 = (1u << 1) | (1u << 8);                 // VBMI, GFNI
+    if ((state & zmmState) == zmmState && hasAll(extended.ebx, ebxAvx512) && hasAll(extended.ecx, ecxAvx512)) {
+        return SimdLevel::Avx512;
     }
-    return SimdLevel::Avx512;
+    return SimdLevel::Avx2;
 }
+
+bool tierOfThisArchitecture(SimdLevel level) { return level != SimdLevel::Neon; }
+
+#elif VANTREL_AARCH64
+
+SimdLevel detect() { return SimdLevel::Neon; }
+
+bool tierOfThisArchitecture(SimdLevel level) { return level == SimdLevel::Baseline || level == SimdLevel::Neon; }
 
 #else
 
 SimdLevel detect() { return SimdLevel::Baseline; }
+
+bool tierOfThisArchitecture(SimdLevel level) { return level == SimdLevel::Baseline; }
 
 #endif
 
@@ -87,13 +101,24 @@ SimdLevel supportedSimdLevel() {
 SimdLevel simdLevel() {
     const int supported = static_cast<int>(supportedSimdLevel());
     const int limit = cap.load(std::memory_order_relaxed);
-    return static_cast<SimdLevel>(supported < limit ? supported : limit);
+    const auto level = static_cast<SimdLevel>(supported < limit ? supported : limit);
+    return tierOfThisArchitecture(level) ? level : SimdLevel::Baseline;
 }
 
 void limitSimdLevel(SimdLevel level) { cap.store(static_cast<int>(level), std::memory_order_relaxed); }
 
 const char* simdLevelName(SimdLevel level) {
-    return level == SimdLevel::Avx512 ? "AVX-512 (F, BW, VL, VBMI, GFNI)" : "baseline (SSE2 on x86-64)";
+    switch (level) {
+        case SimdLevel::Avx2: return "AVX2 (with BMI2)";
+        case SimdLevel::Avx512: return "AVX-512 (F, BW, VL, VBMI, GFNI)";
+        case SimdLevel::Neon: return "NEON (AArch64)";
+        default: break;
+    }
+#if VANTREL_X86_64
+    return "baseline (SSE2)";
+#else
+    return "baseline (portable C++)";
+#endif
 }
 
 }  // namespace vantrel

@@ -163,7 +163,10 @@ const char* decodeProblem(const ImageInfo& info, Output& out, const Output& othe
     if (const char* problem = straightProblem(info, out.pixels(), out.count)) return problem;
     premultiplyPixels(out.pixels(), out.count);
     if (!out.holds(expected.premultiplied)) return "premultiplied pixels differ from the reference's";
-    return premultipliedProblem(out.pixels(), out.count);
+    if (const char* problem = premultipliedProblem(out.pixels(), out.count)) return problem;
+    decodePicture(info, out.pixels(), Alpha::Premultiplied);
+    if (!out.holds(expected.premultiplied)) return "the premultiplied decode differs from the reference's";
+    return nullptr;
 }
 
 // Decodes the first copy's record at this processor's best tier, then the

@@ -1,5 +1,4 @@
 #include "decode/Decoder.h"
-#include "decode/Premultiply.h"
 #include "handler/ThumbnailHandler.h"
 
 namespace vantrel {
@@ -40,8 +39,7 @@ HRESULT renderThumbnail(const ThumbnailHandler& handler, HBITMAP* phbmp, WTS_ALP
     if (bitmap == nullptr) return E_OUTOFMEMORY;
 
     auto* pixels = static_cast<std::uint32_t*>(bits);
-    decodePicture(handler.imageInfo, pixels);
-    premultiplyPicture(handler.imageInfo, pixels);
+    decodePicture(handler.imageInfo, pixels, Alpha::Premultiplied);
     *phbmp = bitmap;
     *pdwAlpha = WTSAT_ARGB;
     return S_OK;

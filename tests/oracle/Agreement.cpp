@@ -47,6 +47,15 @@ bool sameAsReference(const ImageInfo& info, const std::vector<std::uint32_t>& re
             return false;
         }
     }
+    // Premultiplied while decoding, over what the straight decode left.
+    decodePicture(info, pixels, Alpha::Premultiplied);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (pixels[i] != expected[i]) {
+            ADD_FAILURE() << what << ": pixel " << i << " of the premultiplied decode is " << std::hex << pixels[i]
+                          << ", reference " << expected[i];
+            return false;
+        }
+    }
     return true;
 }
 

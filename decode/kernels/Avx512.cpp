@@ -1,10 +1,14 @@
-#include "decode/WideRows.h"
-
-#include "decode/Simd.h"
+// The AVX-512 tier: F, BW, VL, VBMI and GFNI. Bit planes are turned into
+// chunky bytes with byte permutes and one gf2p8affineqb per 64 pixels;
+// palettes are looked up split by byte with vpermb / vpermi2b; hold-and-modify
+// steps are composed 16 pixels at a time; ByteRun1 runs are stored 64 bytes
+// at a time. This file is built for AVX-512 and its kernels are called only
+// on processors that have it.
+#include "decode/kernels/Portable.h"
+#include "decode/kernels/Tiers.h"
 
 #if VANTREL_X86_64
 #include <immintrin.h>
-#endif
 
 // GCC 12's byte permute intrinsic starts from an undefined vector that it
 // then reports as maybe uninitialized once inlined.
@@ -13,21 +17,9 @@
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #endif
 
-namespace vantrel {
-
-void splitPalette(const std::uint32_t* palette, unsigned count, PaletteBytes& split) {
-    for (unsigned i = 0; i < count; ++i) {
-        const std::uint32_t entry = palette[i];
-        split.bytes[0][i] = static_cast<std::uint8_t>(entry);
-        split.bytes[1][i] = static_cast<std::uint8_t>(entry >> 8);
-        split.bytes[2][i] = static_cast<std::uint8_t>(entry >> 16);
-        split.bytes[3][i] = static_cast<std::uint8_t>(entry >> 24);
-    }
-}
-
-#if VANTREL_X86_64
-namespace wide {
+namespace vantrel::kernels {
 namespace {
+
 
 // ---- Byte permute tables, made at compile time ----
 
@@ -93,15 +85,15 @@ constexpr ByteIndexTables tables{{pairIndex(0), pairIndex(1)},
                                  unpackOrder(),
                                  byteGroups()};
 
-VANTREL_TARGET_AVX512 inline __m512i loadIndex(const ByteIndex& index) {
+inline __m512i loadIndex(const ByteIndex& index) {
     return _mm512_loadu_si512(static_cast<const void*>(index.at));
 }
 
 // The low n bits set, n up to 64.
-VANTREL_TARGET_AVX512 inline __mmask64 lowBits64(std::uint32_t n) {
+inline __mmask64 lowBits64(std::uint32_t n) {
     return n >= 64 ? ~__mmask64{0} : (__mmask64{1} << n) - 1;
 }
-VANTREL_TARGET_AVX512 inline __mmask16 lowBits16(std::uint32_t n) {
+inline __mmask16 lowBits16(std::uint32_t n) {
     return static_cast<__mmask16>(n >= 16 ? 0xFFFFu : (1u << n) - 1);
 }
 
@@ -113,7 +105,7 @@ struct BytePlaneTable {
 };
 
 template <unsigned Entries>
-VANTREL_TARGET_AVX512 inline BytePlaneTable<Entries> loadTable(const std::uint8_t* bytes) {
+inline BytePlaneTable<Entries> loadTable(const std::uint8_t* bytes) {
     BytePlaneTable<Entries> t;
     for (unsigned q = 0; q < Entries / 64; ++q) t.part[q] = _mm512_loadu_si512(static_cast<const void*>(bytes + 64 * q));
     return t;
@@ -122,7 +114,7 @@ VANTREL_TARGET_AVX512 inline BytePlaneTable<Entries> loadTable(const std::uint8_
 // One byte of each of 64 entries: 64 entries in one permute, 128 in one
 // two-register permute, 256 in two of those chosen by bit 7 of the index.
 template <unsigned Entries>
-VANTREL_TARGET_AVX512 inline __m512i lookupBytes(__m512i index, const BytePlaneTable<Entries>& t) {
+inline __m512i lookupBytes(__m512i index, const BytePlaneTable<Entries>& t) {
     if constexpr (Entries == 64) {
         return _mm512_permutexvar_epi8(index, t.part[0]);
     } else if constexpr (Entries == 128) {
@@ -140,7 +132,7 @@ struct SixtyFourPixels {
 
 // Looks up 64 values already put in unpack order (see unpackOrder).
 template <unsigned Entries>
-VANTREL_TARGET_AVX512 inline SixtyFourPixels lookupOrdered(__m512i index, const BytePlaneTable<Entries> (&t)[4]) {
+inline SixtyFourPixels lookupOrdered(__m512i index, const BytePlaneTable<Entries> (&t)[4]) {
     const __m512i blue = lookupBytes(index, t[0]), green = lookupBytes(index, t[1]);
     const __m512i red = lookupBytes(index, t[2]), alpha = lookupBytes(index, t[3]);
     const __m512i lowBG = _mm512_unpacklo_epi8(blue, green), highBG = _mm512_unpackhi_epi8(blue, green);
@@ -150,18 +142,18 @@ VANTREL_TARGET_AVX512 inline SixtyFourPixels lookupOrdered(__m512i index, const 
 }
 
 template <unsigned Entries>
-VANTREL_TARGET_AVX512 inline SixtyFourPixels lookup64(__m512i values, __m512i order,
+inline SixtyFourPixels lookup64(__m512i values, __m512i order,
                                                       const BytePlaneTable<Entries> (&t)[4]) {
     return lookupOrdered(_mm512_permutexvar_epi8(order, values), t);
 }
 
 // Stores the first n (up to 64) pixels.
-VANTREL_TARGET_AVX512 inline void storePart(std::uint32_t* out, const SixtyFourPixels& p, std::uint32_t n) {
+inline void storePart(std::uint32_t* out, const SixtyFourPixels& p, std::uint32_t n) {
     for (unsigned k = 0; k < 4 && 16 * k < n; ++k) _mm512_mask_storeu_epi32(out + 16 * k, lowBits16(n - 16 * k), p.words[k]);
 }
 
 template <unsigned Entries, bool Streaming>
-VANTREL_TARGET_AVX512 void convertIndexedRow(const std::uint8_t* values, const PaletteBytes& palette,
+void convertIndexedRow(const std::uint8_t* values, const PaletteBytes& palette,
                                              std::uint32_t width, std::uint32_t* out) {
     BytePlaneTable<Entries> t[4];
     for (unsigned k = 0; k < 4; ++k) t[k] = loadTable<Entries>(palette.bytes[k]);
@@ -217,7 +209,7 @@ struct Steps {
     __m512i keep, set;
 };
 
-VANTREL_TARGET_AVX512 inline Steps scanSteps(Steps s) {
+inline Steps scanSteps(Steps s) {
     const __m512i allKept = _mm512_set1_epi32(-1), nothingSet = _mm512_setzero_si512();
     // (a & b) | c as a ternary logic table over a = 0xF0, b = 0xCC, c = 0xAA.
     constexpr int andOr = 0xEA;
@@ -237,7 +229,7 @@ VANTREL_TARGET_AVX512 inline Steps scanSteps(Steps s) {
 }
 
 template <unsigned Entries>
-VANTREL_TARGET_AVX512 void convertHoldRow(const std::uint8_t* values, const PaletteBytes& set,
+void convertHoldRow(const std::uint8_t* values, const PaletteBytes& set,
                                           const PaletteBytes& keep, std::uint32_t held, std::uint32_t width,
                                           std::uint32_t* out) {
     BytePlaneTable<Entries> setTable[4], keepTable[4];
@@ -263,9 +255,7 @@ VANTREL_TARGET_AVX512 void convertHoldRow(const std::uint8_t* values, const Pale
     }
 }
 
-}  // namespace
-
-void convertHold(const std::uint8_t* values, const PaletteBytes& set, const PaletteBytes& keep, unsigned entries,
+void convertHoldSplit(const std::uint8_t* values, const PaletteBytes& set, const PaletteBytes& keep, unsigned entries,
                  std::uint32_t held, std::uint32_t width, std::uint32_t* out) {
     if (entries <= 64) {
         convertHoldRow<64>(values, set, keep, held, width, out);
@@ -279,7 +269,7 @@ void convertHold(const std::uint8_t* values, const PaletteBytes& set, const Pale
 // One 64-byte store per run, a second for runs longer than 64 bytes, so that
 // the common short runs take no loop; a repeat's next control byte is found
 // without waiting for this one's value.
-VANTREL_TARGET_AVX512 std::uint8_t* unpackRuns(const std::uint8_t*& position, const std::uint8_t* safeEnd,
+std::uint8_t* unpackRuns(const std::uint8_t*& position, const std::uint8_t* safeEnd,
                                                std::uint8_t* out, const std::uint8_t* rowEnd) {
     const std::uint8_t* p = position;
     while (p < safeEnd && out < rowEnd) {
@@ -304,7 +294,7 @@ VANTREL_TARGET_AVX512 std::uint8_t* unpackRuns(const std::uint8_t*& position, co
     return out;
 }
 
-VANTREL_TARGET_AVX512 void splitSixteen(const std::uint32_t* palette, PaletteBytes& split) {
+void splitSixteen(const std::uint32_t* palette, PaletteBytes& split) {
     const __m512i grouped =
         _mm512_permutexvar_epi8(loadIndex(tables.groups), _mm512_loadu_si512(static_cast<const void*>(palette)));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(split.bytes[0]), _mm512_castsi512_si128(grouped));
@@ -313,7 +303,7 @@ VANTREL_TARGET_AVX512 void splitSixteen(const std::uint32_t* palette, PaletteByt
     _mm_storeu_si128(reinterpret_cast<__m128i*>(split.bytes[3]), _mm512_extracti32x4_epi32(grouped, 3));
 }
 
-VANTREL_TARGET_AVX512 void planesToChunky(const std::uint8_t* plane0, std::size_t stride, unsigned planes,
+void planesToChunkyWide(const std::uint8_t* plane0, std::size_t stride, unsigned planes,
                                           std::uint32_t groups, std::uint8_t* out) {
     const __m512i pair0 = loadIndex(tables.pair[0]), pair1 = loadIndex(tables.pair[1]);
     const __m512i quad0 = loadIndex(tables.quad[0]), quad1 = loadIndex(tables.quad[1]);
@@ -354,7 +344,7 @@ VANTREL_TARGET_AVX512 void planesToChunky(const std::uint8_t* plane0, std::size_
     }
 }
 
-void convertIndexed(const std::uint8_t* values, const PaletteBytes& palette, unsigned entries, bool streaming,
+void convertIndexedSplit(const std::uint8_t* values, const PaletteBytes& palette, unsigned entries, bool streaming,
                     std::uint32_t width, std::uint32_t* out) {
     if (entries <= 64) {
         convertIndexedEntries<64>(values, palette, streaming, width, out);
@@ -365,7 +355,106 @@ void convertIndexed(const std::uint8_t* values, const PaletteBytes& palette, uns
     }
 }
 
-}  // namespace wide
-#endif
 
-}  // namespace vantrel
+
+// ---- The table's forms ----
+
+void planesToChunky(const std::uint8_t* plane0, std::size_t stride, unsigned planes, std::uint32_t groups,
+                    std::uint32_t, std::uint8_t* out) {
+    planesToChunkyWide(plane0, stride, planes, groups, out);
+}
+
+void preparePalette(LookupTables& t, unsigned count) {
+    if (count == 16) {
+        splitSixteen(t.palette, t.paletteBytes);
+    } else {
+        portable::splitPalette(t, count);
+    }
+}
+
+template <bool Streaming>
+void convertIndexed(const std::uint8_t* values, const LookupTables& t, unsigned entries, std::uint32_t width,
+                    std::uint32_t* out) {
+    convertIndexedSplit(values, t.paletteBytes, entries, Streaming, width, out);
+}
+
+void convertHold(const std::uint8_t* values, const LookupTables& t, unsigned entries, std::uint32_t width,
+                 std::uint32_t* out) {
+    convertHoldSplit(values, t.paletteBytes, t.holdKeep, entries, t.palette[0], width, out);
+}
+
+// ---- Masks ----
+
+// Sixteen pixels per step from two mask bytes: lane i tests the bit of pixel i.
+void applyMaskPlane(const std::uint8_t* maskBits, std::uint32_t width, std::uint32_t* out) {
+    const __m512i laneBit = _mm512_set_epi32(0x100, 0x200, 0x400, 0x800, 0x1000, 0x2000, 0x4000, 0x8000,  //
+                                             0x1, 0x2, 0x4, 0x8, 0x10, 0x20, 0x40, 0x80);
+    std::uint32_t x = 0;
+    for (; x + 16 <= width; x += 16) {
+        const int bits = maskBits[x >> 3] | maskBits[(x >> 3) + 1] << 8;
+        if (bits == 0xFFFF) continue;
+        const __mmask16 keep = _mm512_test_epi32_mask(_mm512_set1_epi32(bits), laneBit);
+        _mm512_storeu_si512(static_cast<void*>(out + x), _mm512_maskz_loadu_epi32(keep, out + x));
+    }
+    portable::applyMaskPlane(maskBits + (x >> 3), width - x, out + x);
+}
+
+void clearValue(const std::uint8_t* values, std::uint8_t value, std::uint32_t width, std::uint32_t* out) {
+    const __m512i wanted = _mm512_set1_epi8(static_cast<char>(value));
+    const __m512i zero = _mm512_setzero_si512();
+    for (std::uint32_t x = 0; x < width; x += 64) {
+        const std::uint32_t n = width - x < 64 ? width - x : 64;
+        const __mmask64 hits = _mm512_mask_cmpeq_epi8_mask(lowBits64(n), _mm512_maskz_loadu_epi8(lowBits64(n), values + x), wanted);
+        for (unsigned k = 0; k < 4; ++k) {
+            const auto lanes = static_cast<__mmask16>(hits >> (16 * k));
+            if (lanes != 0) _mm512_mask_storeu_epi32(out + x + 16 * k, lanes, zero);
+        }
+    }
+}
+
+// ---- Premultiply ----
+
+// Sixteen pixels per step, widened to 16-bit lanes; opaque blocks are only read.
+void premultiply(std::uint32_t* pixels, std::size_t count) {
+    const __m512i opaque = _mm512_set1_epi32(static_cast<int>(0xFF000000u));
+    const __m512i alphaIndex = _mm512_set4_epi32(0x0F0E0F0E, 0x0F0E0F0E, 0x07060706, 0x07060706);
+    const __m512i one = _mm512_set1_epi16(1);
+    std::size_t i = 0;
+    for (; i + 16 <= count; i += 16) {
+        const __m512i p = _mm512_loadu_si512(static_cast<const void*>(pixels + i));
+        if (_mm512_cmpneq_epi32_mask(_mm512_and_si512(p, opaque), opaque) == 0) continue;
+        __m256i halves[2];
+        for (unsigned h = 0; h < 2; ++h) {
+            const __m512i wide = _mm512_cvtepu8_epi16(h == 0 ? _mm512_castsi512_si256(p) : _mm512_extracti64x4_epi64(p, 1));
+            const __m512i alpha = _mm512_shuffle_epi8(wide, alphaIndex);
+            const __m512i x = _mm512_mullo_epi16(wide, alpha);
+            halves[h] = _mm512_cvtepi16_epi8(_mm512_srli_epi16(_mm512_add_epi16(_mm512_add_epi16(x, _mm512_srli_epi16(x, 8)), one), 8));
+        }
+        const __m512i scaled = _mm512_inserti64x4(_mm512_castsi256_si512(halves[0]), halves[1], 1);
+        _mm512_storeu_si512(static_cast<void*>(pixels + i), _mm512_ternarylogic_epi32(opaque, p, scaled, 0xCA));
+    }
+    portable::premultiply(pixels + i, count - i);
+}
+
+void finishStreaming() { _mm_sfence(); }
+
+}  // namespace
+
+const RowKernels avx512Kernels{unpackRuns,
+                               planesToChunky,
+                               preparePalette,
+                               portable::splitHold,
+                               convertIndexed<false>,
+                               convertIndexed<true>,
+                               convertHold,
+                               portable::convertPlanarRgb,
+                               portable::convertPlanarRgba,
+                               portable::convertChunkyRgb,
+                               portable::convertChunkyRgba,
+                               applyMaskPlane,
+                               clearValue,
+                               premultiply,
+                               finishStreaming};
+
+}  // namespace vantrel::kernels
+#endif

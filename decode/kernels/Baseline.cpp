@@ -1,0 +1,260 @@
+// The baseline tier: SSE2, which every x86-64 processor has, and plain C++
+// on other processors.
+#include "decode/kernels/Portable.h"
+#include "decode/kernels/Tiers.h"
+
+#if VANTREL_X86_64
+#include <emmintrin.h>
+#endif
+
+namespace vantrel::kernels {
+namespace {
+
+#if VANTREL_X86_64
+
+__m128i load128(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
+void store128(void* p, __m128i v) { _mm_storeu_si128(static_cast<__m128i*>(p), v); }
+
+// ---- ByteRun1 ----
+
+struct Sse2Ops {
+    static constexpr std::uint32_t width = 16;
+    static __m128i spread(std::uint8_t v) { return _mm_set1_epi8(static_cast<char>(v)); }
+    static __m128i pick(bool literal, const std::uint8_t* p, __m128i pattern) {
+        const __m128i choose = _mm_set1_epi32(-static_cast<int>(literal));
+        return _mm_or_si128(_mm_and_si128(choose, load128(p)), _mm_andnot_si128(choose, pattern));
+    }
+    static void store(std::uint8_t* p, __m128i v) { store128(p, v); }
+};
+
+std::uint8_t* unpackRuns(const std::uint8_t*& position, const std::uint8_t* safeEnd, std::uint8_t* out,
+                         const std::uint8_t* rowEnd) {
+    return portable::unpackRunsBranchless<__m128i, Sse2Ops>(position, safeEnd, out, rowEnd);
+}
+
+// ---- Bit planes to chunky ----
+
+// Flips each 64-bit lane about its anti-diagonal: bit c of byte r moves to
+// bit 7 - r of byte 7 - c.
+__m128i flipAntiDiagonal(__m128i x) {
+    const __m128i k4 = _mm_set1_epi64x(static_cast<long long>(0xF0F0F0F00F0F0F0Full));
+    const __m128i k2 = _mm_set1_epi64x(static_cast<long long>(0xCCCC0000CCCC0000ull));
+    const __m128i k1 = _mm_set1_epi64x(static_cast<long long>(0xAA00AA00AA00AA00ull));
+    __m128i t = _mm_xor_si128(x, _mm_slli_epi64(x, 36));
+    x = _mm_xor_si128(x, _mm_and_si128(k4, _mm_xor_si128(t, _mm_srli_epi64(x, 36))));
+    t = _mm_and_si128(k2, _mm_xor_si128(x, _mm_slli_epi64(x, 18)));
+    x = _mm_xor_si128(x, _mm_xor_si128(t, _mm_srli_epi64(t, 18)));
+    t = _mm_and_si128(k1, _mm_xor_si128(x, _mm_slli_epi64(x, 9)));
+    return _mm_xor_si128(x, _mm_xor_si128(t, _mm_srli_epi64(t, 9)));
+}
+
+void storeFlipped(std::uint8_t* out, __m128i low, __m128i high) {
+    store128(out, flipAntiDiagonal(_mm_unpacklo_epi32(low, high)));
+    store128(out + 16, flipAntiDiagonal(_mm_unpackhi_epi32(low, high)));
+}
+
+// 128 pixels: 16 bytes of each plane, interleaved so that each 64-bit lane
+// holds one byte of every plane, plane j in byte 7 - j; the flip then leaves
+// pixel i in byte i with plane j in bit j. Missing planes read as zero.
+void planesToChunky128(const std::uint8_t* plane0, std::size_t stride, unsigned planes, std::uint8_t* out) {
+    __m128i r[8];
+    for (unsigned k = 0; k < 8; ++k) {
+        const unsigned j = 7 - k;
+        r[k] = j < planes ? load128(plane0 + j * stride) : _mm_setzero_si128();
+    }
+    const __m128i a0 = _mm_unpacklo_epi8(r[0], r[1]), a1 = _mm_unpackhi_epi8(r[0], r[1]);
+    const __m128i b0 = _mm_unpacklo_epi8(r[2], r[3]), b1 = _mm_unpackhi_epi8(r[2], r[3]);
+    const __m128i c0 = _mm_unpacklo_epi8(r[4], r[5]), c1 = _mm_unpackhi_epi8(r[4], r[5]);
+    const __m128i d0 = _mm_unpacklo_epi8(r[6], r[7]), d1 = _mm_unpackhi_epi8(r[6], r[7]);
+    storeFlipped(out, _mm_unpacklo_epi16(a0, b0), _mm_unpacklo_epi16(c0, d0));
+    storeFlipped(out + 32, _mm_unpackhi_epi16(a0, b0), _mm_unpackhi_epi16(c0, d0));
+    storeFlipped(out + 64, _mm_unpacklo_epi16(a1, b1), _mm_unpacklo_epi16(c1, d1));
+    storeFlipped(out + 96, _mm_unpackhi_epi16(a1, b1), _mm_unpackhi_epi16(c1, d1));
+}
+
+void planesToChunky(const std::uint8_t* plane0, std::size_t stride, unsigned planes, std::uint32_t groups,
+                    std::uint32_t planeRowBytes, std::uint8_t* out) {
+    std::uint32_t b = 0;
+    for (; b < groups && b + 16 <= planeRowBytes; b += 16) planesToChunky128(plane0 + b, stride, planes, out + 8 * b);
+    portable::planesToChunkyFrom(plane0, stride, planes, b, groups, out);
+}
+
+// ---- Palette lookup ----
+
+// Four lookups per 16-byte store. The streaming form writes aligned 16-byte
+// blocks with streaming stores, which skip reading each output line into the
+// cache first; a row starts with single words until it has that alignment.
+template <bool Streaming>
+void convertIndexedRow(const std::uint8_t* values, const LookupTables& t, unsigned, std::uint32_t width,
+                       std::uint32_t* out) {
+    const std::uint32_t* palette = t.palette;
+    std::uint32_t x = 0;
+    for (; Streaming && x < width && (reinterpret_cast<std::uintptr_t>(out + x) & 15) != 0; ++x)
+        out[x] = palette[values[x]];
+    for (; x + 8 <= width; x += 8) {
+        const std::uint64_t v = portable::load64(values + x);
+        const auto entry = [&](unsigned i) { return _mm_cvtsi32_si128(static_cast<int>(palette[(v >> (8 * i)) & 0xFF])); };
+        const __m128i low = _mm_unpacklo_epi64(_mm_unpacklo_epi32(entry(0), entry(1)), _mm_unpacklo_epi32(entry(2), entry(3)));
+        const __m128i high = _mm_unpacklo_epi64(_mm_unpacklo_epi32(entry(4), entry(5)), _mm_unpacklo_epi32(entry(6), entry(7)));
+        if constexpr (Streaming) {
+            _mm_stream_si128(reinterpret_cast<__m128i*>(out + x), low);
+            _mm_stream_si128(reinterpret_cast<__m128i*>(out + x + 4), high);
+        } else {
+            store128(out + x, low);
+            store128(out + x + 4, high);
+        }
+    }
+    for (; x < width; ++x) out[x] = palette[values[x]];
+}
+
+// ---- True colour ----
+
+// Sixteen pixels from 16 bytes of each channel.
+void interleaveSixteen(__m128i blue, __m128i green, __m128i red, __m128i alpha, std::uint32_t* out) {
+    const __m128i lowBG = _mm_unpacklo_epi8(blue, green), highBG = _mm_unpackhi_epi8(blue, green);
+    const __m128i lowRA = _mm_unpacklo_epi8(red, alpha), highRA = _mm_unpackhi_epi8(red, alpha);
+    store128(out, _mm_unpacklo_epi16(lowBG, lowRA));
+    store128(out + 4, _mm_unpackhi_epi16(lowBG, lowRA));
+    store128(out + 8, _mm_unpacklo_epi16(highBG, highRA));
+    store128(out + 12, _mm_unpackhi_epi16(highBG, highRA));
+}
+
+void convertPlanarRgb(const std::uint8_t* red, const std::uint8_t* green, const std::uint8_t* blue,
+                      std::uint32_t width, std::uint32_t* out) {
+    std::uint32_t x = 0;
+    const __m128i opaque = _mm_set1_epi8(-1);
+    for (; x + 16 <= width; x += 16) interleaveSixteen(load128(blue + x), load128(green + x), load128(red + x), opaque, out + x);
+    portable::convertPlanarRgb(red + x, green + x, blue + x, width - x, out + x);
+}
+
+void convertPlanarRgba(const std::uint8_t* red, const std::uint8_t* green, const std::uint8_t* blue,
+                       const std::uint8_t* alpha, std::uint32_t width, std::uint32_t* out) {
+    std::uint32_t x = 0;
+    for (; x + 16 <= width; x += 16)
+        interleaveSixteen(load128(blue + x), load128(green + x), load128(red + x), load128(alpha + x), out + x);
+    portable::convertPlanarRgba(red + x, green + x, blue + x, alpha + x, width - x, out + x);
+}
+
+// Alpha, blue, green, red bytes to 0xAARRGGBB: each word rotated by 8 bits
+// and its two middle bytes swapped with the outer colour ones.
+void convertChunkyRgba(const std::uint8_t* row, std::uint32_t width, std::uint32_t* out) {
+    std::uint32_t x = 0;
+    const __m128i lowByte = _mm_set1_epi32(0xFF), thirdByte = _mm_set1_epi32(0xFF0000);
+    const __m128i secondByte = _mm_set1_epi32(0xFF00);
+    for (; x + 4 <= width; x += 4) {
+        const __m128i p = load128(row + 4 * x);  // a b g r per word, a lowest
+        const __m128i alpha = _mm_slli_epi32(_mm_and_si128(p, lowByte), 24);
+        const __m128i blue = _mm_and_si128(_mm_srli_epi32(p, 8), lowByte);
+        const __m128i green = _mm_and_si128(p, thirdByte);
+        const __m128i red = _mm_and_si128(_mm_srli_epi32(p, 8), thirdByte);
+        const __m128i greenDown = _mm_and_si128(_mm_srli_epi32(green, 8), secondByte);
+        store128(out + x, _mm_or_si128(_mm_or_si128(alpha, red), _mm_or_si128(greenDown, blue)));
+    }
+    portable::convertChunkyRgba(row + 4 * x, width - x, out + x);
+}
+
+// ---- Masks ----
+
+void applyMaskPlane(const std::uint8_t* maskBits, std::uint32_t width, std::uint32_t* out) {
+    const __m128i highBits = _mm_set_epi32(0x10, 0x20, 0x40, 0x80), lowBits = _mm_set_epi32(1, 2, 4, 8);
+    std::uint32_t x = 0;
+    for (; x + 8 <= width; x += 8) {
+        const int bits = maskBits[x >> 3];
+        if (bits == 0xFF) continue;
+        const __m128i spread = _mm_set1_epi32(bits);
+        const __m128i keepLow = _mm_cmpeq_epi32(_mm_and_si128(spread, highBits), highBits);
+        const __m128i keepHigh = _mm_cmpeq_epi32(_mm_and_si128(spread, lowBits), lowBits);
+        store128(out + x, _mm_and_si128(load128(out + x), keepLow));
+        store128(out + x + 4, _mm_and_si128(load128(out + x + 4), keepHigh));
+    }
+    portable::applyMaskPlane(maskBits + (x >> 3), width - x, out + x);
+}
+
+void clearValue(const std::uint8_t* values, std::uint8_t value, std::uint32_t width, std::uint32_t* out) {
+    const __m128i wanted = _mm_set1_epi8(static_cast<char>(value));
+    std::uint32_t x = 0;
+    for (; x + 16 <= width; x += 16) {
+        const __m128i hit = _mm_cmpeq_epi8(load128(values + x), wanted);
+        if (_mm_movemask_epi8(hit) == 0) continue;
+        const __m128i low = _mm_unpacklo_epi8(hit, hit), high = _mm_unpackhi_epi8(hit, hit);
+        const __m128i words[4] = {_mm_unpacklo_epi16(low, low), _mm_unpackhi_epi16(low, low),
+                                  _mm_unpacklo_epi16(high, high), _mm_unpackhi_epi16(high, high)};
+        for (unsigned k = 0; k < 4; ++k) store128(out + x + 4 * k, _mm_andnot_si128(words[k], load128(out + x + 4 * k)));
+    }
+    portable::clearValue(values + x, value, width - x, out + x);
+}
+
+// ---- Premultiply ----
+
+// Two pixels widened to 16-bit lanes, each byte times its pixel's alpha with
+// the same rounding as the portable form; every product fits in 16 bits. An
+// opaque pixel comes out unchanged, so blocks need not be split by alpha.
+__m128i scaleTwo(__m128i wide) {
+    const __m128i alpha = _mm_shufflehi_epi16(_mm_shufflelo_epi16(wide, 0xFF), 0xFF);
+    const __m128i x = _mm_mullo_epi16(wide, alpha);
+    const __m128i rounded = _mm_add_epi16(_mm_add_epi16(x, _mm_srli_epi16(x, 8)), _mm_set1_epi16(1));
+    return _mm_srli_epi16(rounded, 8);
+}
+
+__m128i premultiplyFour(__m128i p) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i scaled = _mm_packus_epi16(scaleTwo(_mm_unpacklo_epi8(p, zero)), scaleTwo(_mm_unpackhi_epi8(p, zero)));
+    const __m128i alphaBytes = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    return _mm_or_si128(_mm_andnot_si128(alphaBytes, scaled), _mm_and_si128(alphaBytes, p));
+}
+
+// Eight pixels per step; a block of opaque pixels is only read.
+void premultiply(std::uint32_t* pixels, std::size_t count) {
+    const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    std::size_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        const __m128i a = load128(pixels + i), b = load128(pixels + i + 4);
+        const __m128i both = _mm_and_si128(_mm_and_si128(a, b), opaque);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(both, opaque)) == 0xFFFF) continue;
+        store128(pixels + i, premultiplyFour(a));
+        store128(pixels + i + 4, premultiplyFour(b));
+    }
+    portable::premultiply(pixels + i, count - i);
+}
+
+void finishStreaming() { _mm_sfence(); }
+
+#endif
+
+}  // namespace
+
+#if VANTREL_X86_64
+const RowKernels baselineKernels{unpackRuns,
+                                 planesToChunky,
+                                 portable::preparePaletteNothing,
+                                 portable::preparePaletteNothing,
+                                 convertIndexedRow<false>,
+                                 convertIndexedRow<true>,
+                                 portable::convertHold,
+                                 convertPlanarRgb,
+                                 convertPlanarRgba,
+                                 portable::convertChunkyRgb,
+                                 convertChunkyRgba,
+                                 applyMaskPlane,
+                                 clearValue,
+                                 premultiply,
+                                 finishStreaming};
+#else
+const RowKernels baselineKernels{portable::unpackRuns,
+                                 portable::planesToChunky,
+                                 portable::preparePaletteNothing,
+                                 portable::preparePaletteNothing,
+                                 portable::convertIndexed,
+                                 portable::convertIndexed,
+                                 portable::convertHold,
+                                 portable::convertPlanarRgb,
+                                 portable::convertPlanarRgba,
+                                 portable::convertChunkyRgb,
+                                 portable::convertChunkyRgba,
+                                 portable::applyMaskPlane,
+                                 portable::clearValue,
+                                 portable::premultiply,
+                                 portable::finishNothing};
+#endif
+
+}  // namespace vantrel::kernels

@@ -1,0 +1,232 @@
+// The NEON tier, for every AArch64 processor: palettes are looked up split by
+// byte with tbl / tbx over 64-byte tables and stored with vst4, which
+// interleaves the four bytes of 16 pixels in one instruction; bit planes are
+// turned into chunky bytes 128 pixels at a time; ByteRun1 runs are stored 16
+// bytes at a time.
+#include "decode/kernels/Portable.h"
+#include "decode/kernels/Tiers.h"
+
+#if VANTREL_AARCH64
+#include <arm_neon.h>
+
+namespace vantrel::kernels {
+namespace {
+
+// ---- ByteRun1 ----
+
+struct NeonOps {
+    static constexpr std::uint32_t width = 16;
+    static uint8x16_t spread(std::uint8_t v) { return vdupq_n_u8(v); }
+    static uint8x16_t pick(bool literal, const std::uint8_t* p, uint8x16_t pattern) {
+        return vbslq_u8(vdupq_n_u8(static_cast<std::uint8_t>(0u - unsigned{literal})), vld1q_u8(p), pattern);
+    }
+    static void store(std::uint8_t* p, uint8x16_t v) { vst1q_u8(p, v); }
+};
+
+std::uint8_t* unpackRuns(const std::uint8_t*& position, const std::uint8_t* safeEnd, std::uint8_t* out,
+                         const std::uint8_t* rowEnd) {
+    return portable::unpackRunsBranchless<uint8x16_t, NeonOps>(position, safeEnd, out, rowEnd);
+}
+
+// ---- Bit planes to chunky ----
+
+// Flips each 64-bit lane about its anti-diagonal: bit c of byte r moves to
+// bit 7 - r of byte 7 - c.
+uint64x2_t flipAntiDiagonal(uint64x2_t x) {
+    const uint64x2_t k4 = vdupq_n_u64(0xF0F0F0F00F0F0F0Full);
+    const uint64x2_t k2 = vdupq_n_u64(0xCCCC0000CCCC0000ull);
+    const uint64x2_t k1 = vdupq_n_u64(0xAA00AA00AA00AA00ull);
+    uint64x2_t t = veorq_u64(x, vshlq_n_u64(x, 36));
+    x = veorq_u64(x, vandq_u64(k4, veorq_u64(t, vshrq_n_u64(x, 36))));
+    t = vandq_u64(k2, veorq_u64(x, vshlq_n_u64(x, 18)));
+    x = veorq_u64(x, veorq_u64(t, vshrq_n_u64(t, 18)));
+    t = vandq_u64(k1, veorq_u64(x, vshlq_n_u64(x, 9)));
+    return veorq_u64(x, veorq_u64(t, vshrq_n_u64(t, 9)));
+}
+
+void storeFlipped(std::uint8_t* out, uint32x4_t low, uint32x4_t high) {
+    vst1q_u8(out, vreinterpretq_u8_u64(flipAntiDiagonal(vreinterpretq_u64_u32(vzip1q_u32(low, high)))));
+    vst1q_u8(out + 16, vreinterpretq_u8_u64(flipAntiDiagonal(vreinterpretq_u64_u32(vzip2q_u32(low, high)))));
+}
+
+uint16x8_t zipLow8(uint8x16_t a, uint8x16_t b) { return vreinterpretq_u16_u8(vzip1q_u8(a, b)); }
+uint16x8_t zipHigh8(uint8x16_t a, uint8x16_t b) { return vreinterpretq_u16_u8(vzip2q_u8(a, b)); }
+uint32x4_t zipLow16(uint16x8_t a, uint16x8_t b) { return vreinterpretq_u32_u16(vzip1q_u16(a, b)); }
+uint32x4_t zipHigh16(uint16x8_t a, uint16x8_t b) { return vreinterpretq_u32_u16(vzip2q_u16(a, b)); }
+
+// 128 pixels: 16 bytes of each plane, interleaved so that each 64-bit lane
+// holds one byte of every plane, plane j in byte 7 - j; the flip then leaves
+// pixel i in byte i with plane j in bit j. Missing planes read as zero.
+void planesToChunky128(const std::uint8_t* plane0, std::size_t stride, unsigned planes, std::uint8_t* out) {
+    uint8x16_t r[8];
+    for (unsigned k = 0; k < 8; ++k) {
+        const unsigned j = 7 - k;
+        r[k] = j < planes ? vld1q_u8(plane0 + j * stride) : vdupq_n_u8(0);
+    }
+    const uint16x8_t a0 = zipLow8(r[0], r[1]), a1 = zipHigh8(r[0], r[1]);
+    const uint16x8_t b0 = zipLow8(r[2], r[3]), b1 = zipHigh8(r[2], r[3]);
+    const uint16x8_t c0 = zipLow8(r[4], r[5]), c1 = zipHigh8(r[4], r[5]);
+    const uint16x8_t d0 = zipLow8(r[6], r[7]), d1 = zipHigh8(r[6], r[7]);
+    storeFlipped(out, zipLow16(a0, b0), zipLow16(c0, d0));
+    storeFlipped(out + 32, zipHigh16(a0, b0), zipHigh16(c0, d0));
+    storeFlipped(out + 64, zipLow16(a1, b1), zipLow16(c1, d1));
+    storeFlipped(out + 96, zipHigh16(a1, b1), zipHigh16(c1, d1));
+}
+
+void planesToChunky(const std::uint8_t* plane0, std::size_t stride, unsigned planes, std::uint32_t groups,
+                    std::uint32_t planeRowBytes, std::uint8_t* out) {
+    std::uint32_t b = 0;
+    for (; b < groups && b + 16 <= planeRowBytes; b += 16) planesToChunky128(plane0 + b, stride, planes, out + 8 * b);
+    portable::planesToChunkyFrom(plane0, stride, planes, b, groups, out);
+}
+
+// ---- Palette lookup ----
+
+struct ByteTables {
+    uint8x16x4_t part[4][4];  // byte k of entries 64q to 64q + 63 in part[k][q]
+};
+
+template <unsigned Parts>
+void loadByteTables(const PaletteBytes& bytes, ByteTables& t) {
+    for (unsigned k = 0; k < 4; ++k)
+        for (unsigned q = 0; q < Parts; ++q) t.part[k][q] = vld1q_u8_x4(bytes.bytes[k] + 64 * q);
+}
+
+// One byte of 16 entries: tbl answers indices below 64 and gives 0 above;
+// each further part answers its 64 with tbx, which leaves other lanes alone.
+template <unsigned Parts>
+uint8x16_t lookupByte(uint8x16_t index, const uint8x16x4_t (&part)[4]) {
+    uint8x16_t r = vqtbl4q_u8(part[0], index);
+    for (unsigned q = 1; q < Parts; ++q) r = vqtbx4q_u8(r, part[q], vsubq_u8(index, vdupq_n_u8(static_cast<std::uint8_t>(64 * q))));
+    return r;
+}
+
+template <unsigned Parts>
+void convertTables(const std::uint8_t* values, const LookupTables& tables, std::uint32_t width, std::uint32_t* out) {
+    ByteTables t;
+    loadByteTables<Parts>(tables.paletteBytes, t);
+    std::uint32_t x = 0;
+    for (; x + 16 <= width; x += 16) {
+        const uint8x16_t index = vld1q_u8(values + x);
+        uint8x16x4_t pixels;
+        for (unsigned k = 0; k < 4; ++k) pixels.val[k] = lookupByte<Parts>(index, t.part[k]);
+        vst4q_u8(reinterpret_cast<std::uint8_t*>(out + x), pixels);
+    }
+    for (; x < width; ++x) out[x] = tables.palette[values[x]];
+}
+
+void convertIndexed(const std::uint8_t* values, const LookupTables& tables, unsigned entries, std::uint32_t width,
+                    std::uint32_t* out) {
+    if (entries <= 64) {
+        convertTables<1>(values, tables, width, out);
+    } else if (entries <= 128) {
+        convertTables<2>(values, tables, width, out);
+    } else {
+        convertTables<4>(values, tables, width, out);
+    }
+}
+
+// ---- True colour ----
+
+void convertPlanarRgb(const std::uint8_t* red, const std::uint8_t* green, const std::uint8_t* blue,
+                      std::uint32_t width, std::uint32_t* out) {
+    std::uint32_t x = 0;
+    for (; x + 16 <= width; x += 16) {
+        const uint8x16x4_t pixels{{vld1q_u8(blue + x), vld1q_u8(green + x), vld1q_u8(red + x), vdupq_n_u8(0xFF)}};
+        vst4q_u8(reinterpret_cast<std::uint8_t*>(out + x), pixels);
+    }
+    portable::convertPlanarRgb(red + x, green + x, blue + x, width - x, out + x);
+}
+
+void convertPlanarRgba(const std::uint8_t* red, const std::uint8_t* green, const std::uint8_t* blue,
+                       const std::uint8_t* alpha, std::uint32_t width, std::uint32_t* out) {
+    std::uint32_t x = 0;
+    for (; x + 16 <= width; x += 16) {
+        const uint8x16x4_t pixels{{vld1q_u8(blue + x), vld1q_u8(green + x), vld1q_u8(red + x), vld1q_u8(alpha + x)}};
+        vst4q_u8(reinterpret_cast<std::uint8_t*>(out + x), pixels);
+    }
+    portable::convertPlanarRgba(red + x, green + x, blue + x, alpha + x, width - x, out + x);
+}
+
+// vld3 / vld4 take the pixel bytes apart by position in one instruction.
+void convertChunkyRgb(const std::uint8_t* row, std::uint32_t width, std::uint32_t* out) {
+    std::uint32_t x = 0;
+    for (; x + 16 <= width; x += 16) {
+        const uint8x16x3_t in = vld3q_u8(row + 3 * x);
+        const uint8x16x4_t pixels{{in.val[0], in.val[1], in.val[2], vdupq_n_u8(0xFF)}};
+        vst4q_u8(reinterpret_cast<std::uint8_t*>(out + x), pixels);
+    }
+    portable::convertChunkyRgb(row + 3 * x, width - x, out + x);
+}
+
+void convertChunkyRgba(const std::uint8_t* row, std::uint32_t width, std::uint32_t* out) {
+    std::uint32_t x = 0;
+    for (; x + 16 <= width; x += 16) {
+        const uint8x16x4_t in = vld4q_u8(row + 4 * x);  // alpha, blue, green, red
+        const uint8x16x4_t pixels{{in.val[1], in.val[2], in.val[3], in.val[0]}};
+        vst4q_u8(reinterpret_cast<std::uint8_t*>(out + x), pixels);
+    }
+    portable::convertChunkyRgba(row + 4 * x, width - x, out + x);
+}
+
+// ---- Masks ----
+
+void applyMaskPlane(const std::uint8_t* maskBits, std::uint32_t width, std::uint32_t* out) {
+    static constexpr std::uint32_t highBits[4] = {0x80, 0x40, 0x20, 0x10}, lowBits[4] = {8, 4, 2, 1};
+    const uint32x4_t high = vld1q_u32(highBits), low = vld1q_u32(lowBits);
+    std::uint32_t x = 0;
+    for (; x + 8 <= width; x += 8) {
+        const std::uint32_t bits = maskBits[x >> 3];
+        if (bits == 0xFF) continue;
+        const uint32x4_t spread = vdupq_n_u32(bits);
+        vst1q_u32(out + x, vandq_u32(vld1q_u32(out + x), vtstq_u32(spread, high)));
+        vst1q_u32(out + x + 4, vandq_u32(vld1q_u32(out + x + 4), vtstq_u32(spread, low)));
+    }
+    portable::applyMaskPlane(maskBits + (x >> 3), width - x, out + x);
+}
+
+// ---- Premultiply ----
+
+// Sixteen pixels per step, taken apart by byte with vld4; opaque blocks are
+// only read.
+uint8x16_t scaleBytes(uint8x16_t bytes, uint8x16_t alpha) {
+    const uint16x8_t low = vmull_u8(vget_low_u8(bytes), vget_low_u8(alpha));
+    const uint16x8_t high = vmull_high_u8(bytes, alpha);
+    const uint16x8_t one = vdupq_n_u16(1);
+    const uint16x8_t lowRounded = vaddq_u16(vaddq_u16(low, vshrq_n_u16(low, 8)), one);
+    const uint16x8_t highRounded = vaddq_u16(vaddq_u16(high, vshrq_n_u16(high, 8)), one);
+    return vcombine_u8(vshrn_n_u16(lowRounded, 8), vshrn_n_u16(highRounded, 8));
+}
+
+void premultiply(std::uint32_t* pixels, std::size_t count) {
+    std::size_t i = 0;
+    for (; i + 16 <= count; i += 16) {
+        std::uint8_t* p = reinterpret_cast<std::uint8_t*>(pixels + i);
+        uint8x16x4_t v = vld4q_u8(p);
+        if (vminvq_u8(v.val[3]) == 0xFF) continue;
+        for (unsigned k = 0; k < 3; ++k) v.val[k] = scaleBytes(v.val[k], v.val[3]);
+        vst4q_u8(p, v);
+    }
+    portable::premultiply(pixels + i, count - i);
+}
+
+}  // namespace
+
+const RowKernels neonKernels{unpackRuns,
+                             planesToChunky,
+                             portable::splitPalette,
+                             portable::preparePaletteNothing,
+                             convertIndexed,
+                             convertIndexed,
+                             portable::convertHold,
+                             convertPlanarRgb,
+                             convertPlanarRgba,
+                             convertChunkyRgb,
+                             convertChunkyRgba,
+                             applyMaskPlane,
+                             portable::clearValue,
+                             premultiply,
+                             portable::finishNothing};
+
+}  // namespace vantrel::kernels
+#endif

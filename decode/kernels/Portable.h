@@ -1,0 +1,229 @@
+// Row kernels in plain C++, included by every tier's file inside its own
+// unnamed namespace, so that each tier compiles them with its own target
+// flags (the compiler vectorises them for that instruction set) and no two
+// tiers share a compiled function. A tier uses these where its instruction
+// set offers nothing better, and for the ends of rows.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "decode/kernels/RowKernels.h"
+
+namespace vantrel::kernels {
+namespace {
+namespace portable {
+
+inline void store64(std::uint8_t* p, std::uint64_t v) {
+    for (unsigned i = 0; i < 8; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+inline std::uint64_t load64(const std::uint8_t* p) {
+    std::uint64_t v = 0;
+    for (unsigned i = 0; i < 8; ++i) v |= std::uint64_t{p[i]} << (8 * i);
+    return v;
+}
+
+// ---- Bit planes to chunky, eight pixels at a time ----
+
+// spreadBits[b] holds bit 7 - i of b in bit 0 of its byte i: one plane byte
+// spread over the 8 pixels it covers, leftmost pixel in the lowest byte.
+struct SpreadTable {
+    std::uint64_t lanes[256];
+};
+
+constexpr SpreadTable makeSpreadTable() {
+    SpreadTable t{};
+    for (unsigned b = 0; b < 256; ++b) {
+        std::uint64_t v = 0;
+        for (unsigned i = 0; i < 8; ++i) v |= std::uint64_t{(b >> (7 - i)) & 1u} << (8 * i);
+        t.lanes[b] = v;
+    }
+    return t;
+}
+
+constexpr SpreadTable spreadBits = makeSpreadTable();
+
+template <unsigned Planes>
+void planesToChunkyFixed(const std::uint8_t* plane0, std::size_t stride, std::uint32_t from, std::uint32_t groups,
+                         std::uint8_t* out) {
+    for (std::uint32_t b = from; b < groups; ++b) {
+        std::uint64_t v = 0;
+        const std::uint8_t* p = plane0 + b;
+        for (unsigned j = 0; j < Planes; ++j) v |= spreadBits.lanes[p[j * stride]] << j;
+        store64(out + 8 * std::size_t{b}, v);
+    }
+}
+
+// Plane bytes from to groups - 1.
+inline void planesToChunkyFrom(const std::uint8_t* plane0, std::size_t stride, unsigned planes, std::uint32_t from,
+                               std::uint32_t groups, std::uint8_t* out) {
+    switch (planes) {
+        case 1: planesToChunkyFixed<1>(plane0, stride, from, groups, out); break;
+        case 2: planesToChunkyFixed<2>(plane0, stride, from, groups, out); break;
+        case 3: planesToChunkyFixed<3>(plane0, stride, from, groups, out); break;
+        case 4: planesToChunkyFixed<4>(plane0, stride, from, groups, out); break;
+        case 5: planesToChunkyFixed<5>(plane0, stride, from, groups, out); break;
+        case 6: planesToChunkyFixed<6>(plane0, stride, from, groups, out); break;
+        case 7: planesToChunkyFixed<7>(plane0, stride, from, groups, out); break;
+        default: planesToChunkyFixed<8>(plane0, stride, from, groups, out); break;
+    }
+}
+
+inline void planesToChunky(const std::uint8_t* plane0, std::size_t stride, unsigned planes, std::uint32_t groups,
+                           std::uint32_t, std::uint8_t* out) {
+    planesToChunkyFrom(plane0, stride, planes, 0, groups, out);
+}
+
+// ---- ByteRun1 ----
+
+// Runs without a branch on their kind: both a literal's bytes and a repeat's
+// byte are made ready, the control byte picks one, and the first 32 bytes are
+// stored whatever the run's length, so that the common short runs of either
+// kind take the same path and the processor has nothing to mispredict. Longer
+// runs finish in a loop. A control byte of 128 stores nothing and takes 1 byte.
+template <typename Chunk, typename Ops>
+std::uint8_t* unpackRunsBranchless(const std::uint8_t*& position, const std::uint8_t* safeEnd, std::uint8_t* out,
+                                   const std::uint8_t* rowEnd) {
+    constexpr std::uint32_t first = Ops::width > 32 ? Ops::width : 32;
+    const std::uint8_t* p = position;
+    while (p < safeEnd && out < rowEnd) {
+        const std::uint32_t control = p[0];
+        const bool literal = control < 128;
+        const std::uint32_t repeat = control == 128 ? 0u : 257u - control;
+        const std::uint32_t count = literal ? control + 1u : repeat;
+        const std::uint32_t taken = literal ? count + 1u : (control == 128 ? 1u : 2u);
+        const Chunk pattern = Ops::spread(p[1]);
+        for (std::uint32_t i = 0; i < first; i += Ops::width) Ops::store(out + i, Ops::pick(literal, p + 1 + i, pattern));
+        for (std::uint32_t i = first; i < count; i += Ops::width)
+            Ops::store(out + i, Ops::pick(literal, p + 1 + i, pattern));
+        p += taken;
+        out += count;
+    }
+    position = p;
+    return out;
+}
+
+struct WordOps {
+    static constexpr std::uint32_t width = 8;
+    static std::uint64_t spread(std::uint8_t v) { return v * 0x0101010101010101ull; }
+    static std::uint64_t pick(bool literal, const std::uint8_t* p, std::uint64_t pattern) {
+        const std::uint64_t choose = 0 - std::uint64_t{literal};
+        return (load64(p) & choose) | (pattern & ~choose);
+    }
+    static void store(std::uint8_t* p, std::uint64_t v) { store64(p, v); }
+};
+
+inline std::uint8_t* unpackRuns(const std::uint8_t*& position, const std::uint8_t* safeEnd, std::uint8_t* out,
+                                const std::uint8_t* rowEnd) {
+    return unpackRunsBranchless<std::uint64_t, WordOps>(position, safeEnd, out, rowEnd);
+}
+
+// ---- Lookups ----
+
+inline void preparePaletteNothing(LookupTables&, unsigned) {}
+
+inline void splitPalette(LookupTables& t, unsigned count) {
+    for (unsigned i = 0; i < count; ++i) {
+        const std::uint32_t entry = t.palette[i];
+        for (unsigned k = 0; k < 4; ++k) t.paletteBytes.bytes[k][i] = static_cast<std::uint8_t>(entry >> (8 * k));
+    }
+}
+
+inline void splitHold(LookupTables& t, unsigned count) {
+    for (unsigned v = 0; v < count; ++v) {
+        const auto set = static_cast<std::uint32_t>(t.holdStep[v]);
+        const auto keep = static_cast<std::uint32_t>(t.holdStep[v] >> 32);
+        for (unsigned k = 0; k < 4; ++k) {
+            t.paletteBytes.bytes[k][v] = static_cast<std::uint8_t>(set >> (8 * k));
+            t.holdKeep.bytes[k][v] = static_cast<std::uint8_t>(keep >> (8 * k));
+        }
+    }
+}
+
+inline void convertIndexed(const std::uint8_t* values, const LookupTables& t, unsigned, std::uint32_t width,
+                           std::uint32_t* out) {
+    for (std::uint32_t x = 0; x < width; ++x) out[x] = t.palette[values[x]];
+}
+
+// Two pixels per step on the held colour: their two steps composed into one,
+// held = (held & (keepA & keepB)) | ((setA & keepB) | setB), so that the
+// chain from pixel to pixel is one step per pair instead of per pixel.
+inline void convertHold(const std::uint8_t* values, const LookupTables& t, unsigned, std::uint32_t width,
+                        std::uint32_t* out) {
+    std::uint32_t held = t.palette[0];
+    std::uint32_t x = 0;
+    for (; x + 2 <= width; x += 2) {
+        const std::uint64_t stepA = t.holdStep[values[x]], stepB = t.holdStep[values[x + 1]];
+        const auto keepA = static_cast<std::uint32_t>(stepA >> 32), setA = static_cast<std::uint32_t>(stepA);
+        const auto keepB = static_cast<std::uint32_t>(stepB >> 32), setB = static_cast<std::uint32_t>(stepB);
+        out[x] = (held & keepA) | setA;
+        held = (held & (keepA & keepB)) | ((setA & keepB) | setB);
+        out[x + 1] = held;
+    }
+    if (x < width) {
+        const std::uint64_t step = t.holdStep[values[x]];
+        out[x] = (held & static_cast<std::uint32_t>(step >> 32)) | static_cast<std::uint32_t>(step);
+    }
+}
+
+// ---- True colour ----
+
+inline void convertPlanarRgb(const std::uint8_t* red, const std::uint8_t* green, const std::uint8_t* blue,
+                             std::uint32_t width, std::uint32_t* out) {
+    for (std::uint32_t x = 0; x < width; ++x)
+        out[x] = 0xFF000000u | std::uint32_t{red[x]} << 16 | std::uint32_t{green[x]} << 8 | blue[x];
+}
+
+inline void convertPlanarRgba(const std::uint8_t* red, const std::uint8_t* green, const std::uint8_t* blue,
+                              const std::uint8_t* alpha, std::uint32_t width, std::uint32_t* out) {
+    for (std::uint32_t x = 0; x < width; ++x)
+        out[x] = std::uint32_t{alpha[x]} << 24 | std::uint32_t{red[x]} << 16 | std::uint32_t{green[x]} << 8 | blue[x];
+}
+
+inline void convertChunkyRgb(const std::uint8_t* row, std::uint32_t width, std::uint32_t* out) {
+    for (std::uint32_t x = 0; x < width; ++x, row += 3)
+        out[x] = 0xFF000000u | std::uint32_t{row[2]} << 16 | std::uint32_t{row[1]} << 8 | row[0];
+}
+
+inline void convertChunkyRgba(const std::uint8_t* row, std::uint32_t width, std::uint32_t* out) {
+    for (std::uint32_t x = 0; x < width; ++x, row += 4)
+        out[x] = std::uint32_t{row[0]} << 24 | std::uint32_t{row[3]} << 16 | std::uint32_t{row[2]} << 8 | row[1];
+}
+
+// ---- Masks ----
+
+inline void applyMaskPlane(const std::uint8_t* maskBits, std::uint32_t width, std::uint32_t* out) {
+    for (std::uint32_t x = 0; x < width; ++x) {
+        const std::uint32_t keep = 0u - ((maskBits[x >> 3] >> (7 - (x & 7))) & 1u);
+        out[x] &= keep;
+    }
+}
+
+inline void clearValue(const std::uint8_t* values, std::uint8_t value, std::uint32_t width, std::uint32_t* out) {
+    for (std::uint32_t x = 0; x < width; ++x) out[x] = values[x] == value ? 0 : out[x];
+}
+
+// ---- Premultiply ----
+
+inline std::uint32_t scaleByte(std::uint32_t byte, std::uint32_t alpha) {
+    const std::uint32_t x = byte * alpha;
+    return (x + (x >> 8) + 1) >> 8;
+}
+
+inline std::uint32_t premultiplied(std::uint32_t p) {
+    const std::uint32_t alpha = p >> 24;
+    if (alpha == 0xFF) return p;
+    return alpha << 24 | scaleByte((p >> 16) & 0xFF, alpha) << 16 | scaleByte((p >> 8) & 0xFF, alpha) << 8 |
+           scaleByte(p & 0xFF, alpha);
+}
+
+inline void premultiply(std::uint32_t* pixels, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) pixels[i] = premultiplied(pixels[i]);
+}
+
+inline void finishNothing() {}
+
+}  // namespace portable
+}  // namespace
+}  // namespace vantrel::kernels

@@ -1,0 +1,96 @@
+// One table of row kernels per tier (Baseline, Avx2, Avx512, Neon), each
+// tier in a file of its own built for its instruction set. The decoder picks
+// a table once per picture and calls through it: the row loop never asks
+// which instruction set it runs on. Every kernel of every tier gives the same
+// bytes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "decode/Simd.h"
+
+namespace vantrel {
+
+// The working palette split by byte: bytes[k][i] is byte k (0 blue, 1 green,
+// 2 red, 3 alpha) of entry i, so that many pixels look up one byte each with
+// one byte shuffle or permute.
+struct PaletteBytes {
+    std::uint8_t bytes[4][256];
+};
+
+// What a row's values look up. palette is the working palette as the pixels
+// show it (mask and transparent colour already folded in where they can be);
+// holdStep[v] is hold-and-modify's step held = (held & keep) | set, set in
+// the low and keep in the high half. The split forms are kept up to date by
+// the tier's own prepare kernels for the tiers that use them.
+struct LookupTables {
+    std::uint32_t palette[256];
+    std::uint64_t holdStep[256];
+    PaletteBytes paletteBytes;  // palette split; for hold-and-modify, the set halves
+    PaletteBytes holdKeep;      // the keep halves of holdStep
+};
+
+struct RowKernels {
+    // ByteRun1 runs from position while it is before safeEnd (from where the
+    // body still holds a control byte and 144 more) and out before rowEnd. A
+    // run may store up to 128 bytes whatever its length (the row buffer has
+    // room past rowEnd). Returns the new end of the output and advances position.
+    std::uint8_t* (*unpackRuns)(const std::uint8_t*& position, const std::uint8_t* safeEnd, std::uint8_t* out,
+                                const std::uint8_t* rowEnd);
+
+    // Bit planes to chunky bytes: planes 0 to planes - 1 (1 to 8) from plane0,
+    // stride bytes apart, each planeRowBytes long (an even number that may be
+    // read whole); groups bytes of each plane turned into 8 * groups bytes,
+    // byte x getting bit j from plane j of pixel x.
+    void (*planesToChunky)(const std::uint8_t* plane0, std::size_t stride, unsigned planes, std::uint32_t groups,
+                           std::uint32_t planeRowBytes, std::uint8_t* out);
+
+    // Brings the split forms up to date after palette entries (or hold
+    // steps) 0 to count - 1 changed.
+    void (*preparePalette)(LookupTables& tables, unsigned count);
+    void (*prepareHold)(LookupTables& tables, unsigned count);
+
+    // out[x] = palette[values[x]] for x below width; every value is below
+    // entries (16, 32, 64, 128 or 256). The streaming form writes with
+    // streaming stores, for outputs far larger than the caches.
+    void (*convertIndexed)(const std::uint8_t* values, const LookupTables& tables, unsigned entries,
+                           std::uint32_t width, std::uint32_t* out);
+    void (*convertIndexedStreaming)(const std::uint8_t* values, const LookupTables& tables, unsigned entries,
+                                    std::uint32_t width, std::uint32_t* out);
+
+    // Hold-and-modify: held starts as palette[0] and becomes
+    // (held & keep) | set with the step of each value in turn.
+    void (*convertHold)(const std::uint8_t* values, const LookupTables& tables, unsigned entries, std::uint32_t width,
+                        std::uint32_t* out);
+
+    // Bit-plane true colour from chunky bytes: red, green, blue (and alpha,
+    // else opaque).
+    void (*convertPlanarRgb)(const std::uint8_t* red, const std::uint8_t* green, const std::uint8_t* blue,
+                             std::uint32_t width, std::uint32_t* out);
+    void (*convertPlanarRgba)(const std::uint8_t* red, const std::uint8_t* green, const std::uint8_t* blue,
+                              const std::uint8_t* alpha, std::uint32_t width, std::uint32_t* out);
+
+    // "PBM " true colour: 3 bytes blue, green, red, or 4 bytes alpha, blue,
+    // green, red per pixel.
+    void (*convertChunkyRgb)(const std::uint8_t* row, std::uint32_t width, std::uint32_t* out);
+    void (*convertChunkyRgba)(const std::uint8_t* row, std::uint32_t width, std::uint32_t* out);
+
+    // Clears pixel x (to 0) where bit 7 - x % 8 of maskBits[x / 8] is 0.
+    void (*applyMaskPlane)(const std::uint8_t* maskBits, std::uint32_t width, std::uint32_t* out);
+    // Clears pixel x where values[x] is value.
+    void (*clearValue)(const std::uint8_t* values, std::uint8_t value, std::uint32_t width, std::uint32_t* out);
+
+    // Scales blue, green and red of each pixel by its alpha, rounding as
+    // (x + (x >> 8) + 1) >> 8 with x = byte * alpha; alpha is kept.
+    void (*premultiply)(std::uint32_t* pixels, std::size_t count);
+
+    // Makes streaming stores visible (a fence), after the last streamed row.
+    void (*finishStreaming)();
+};
+
+// The table of a tier; a tier this build has no kernels for (another
+// architecture's) gives the baseline table.
+const RowKernels& rowKernels(SimdLevel level);
+
+}  // namespace vantrel
