@@ -7,6 +7,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench/BenchPictures.h"
@@ -145,25 +146,45 @@ private:
 }  // namespace
 }  // namespace vantrel::bench
 
-// --baseline caps the decoder at its baseline kernels, as on a machine
-// without AVX-512; the other arguments go to Google Benchmark.
-static bool takeBaselineOption(int& argc, char** argv) {
-    bool found = false;
+// --level NAME (baseline, avx2, avx512, neon or best; --baseline is
+// --level baseline) caps the decoder at that tier; the other arguments go to
+// Google Benchmark. Returns 0, or 1 when the tier is not this processor's,
+// 2 when there is no such tier.
+static int takeLevelOption(int& argc, char** argv, std::string& name) {
+    name = "best";
     int kept = 1;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--baseline") == 0) {
-            found = true;
+            name = "baseline";
+        } else if (std::strcmp(argv[i], "--level") == 0 && i + 1 < argc) {
+            name = argv[++i];
+        } else if (std::strncmp(argv[i], "--level=", 8) == 0) {
+            name = argv[i] + 8;
         } else {
             argv[kept++] = argv[i];
         }
     }
     argc = kept;
-    return found;
+    using vantrel::SimdLevel;
+    if (name == "best") return 0;
+    const std::pair<const char*, SimdLevel> tiers[] = {{"baseline", SimdLevel::Baseline}, {"avx2", SimdLevel::Avx2},
+                                                       {"avx512", SimdLevel::Avx512}, {"neon", SimdLevel::Neon}};
+    for (const auto& [tierName, tier] : tiers) {
+        if (name != tierName) continue;
+        vantrel::limitSimdLevel(tier);
+        return vantrel::simdLevel() == tier ? 0 : 1;
+    }
+    return 2;
 }
 
 int main(int argc, char** argv) {
     using namespace vantrel::bench;
-    if (takeBaselineOption(argc, argv)) vantrel::limitSimdLevel(vantrel::SimdLevel::Baseline);
+    std::string level;
+    switch (takeLevelOption(argc, argv, level)) {
+        case 1: std::printf("%s: not supported on this processor\n", level.c_str()); return 0;
+        case 2: std::fprintf(stderr, "vantrel_bench: unknown level '%s' (baseline, avx2, avx512, neon, best)\n", level.c_str()); return 2;
+        default: break;
+    }
     static const std::vector<BenchPicture> pictures = benchPictures();
     for (const BenchPicture& p : pictures) {
         const std::size_t pixels = pixelCount(p);

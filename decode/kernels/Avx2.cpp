@@ -21,15 +21,13 @@ __m128i load128(const void* p) { return _mm_loadu_si128(static_cast<const __m128
 struct Avx2Ops {
     static constexpr std::uint32_t width = 32;
     static __m256i spread(std::uint8_t v) { return _mm256_set1_epi8(static_cast<char>(v)); }
-    static __m256i pick(bool literal, const std::uint8_t* p, __m256i pattern) {
-        return _mm256_blendv_epi8(pattern, load256(p), _mm256_set1_epi8(-static_cast<char>(literal)));
-    }
+    static void copy(std::uint8_t* to, const std::uint8_t* from) { store256(to, load256(from)); }
     static void store(std::uint8_t* p, __m256i v) { store256(p, v); }
 };
 
 std::uint8_t* unpackRuns(const std::uint8_t*& position, const std::uint8_t* safeEnd, std::uint8_t* out,
                          const std::uint8_t* rowEnd) {
-    return portable::unpackRunsBranchless<__m256i, Avx2Ops>(position, safeEnd, out, rowEnd);
+    return portable::unpackRunsBlocks<Avx2Ops>(position, safeEnd, out, rowEnd);
 }
 
 // ---- Bit planes to chunky ----
@@ -176,8 +174,7 @@ void convertLoaded(const std::uint8_t* values, const LookupTables& tables, std::
     for (; Streaming && x < width && (reinterpret_cast<std::uintptr_t>(out + x) & 31) != 0; ++x)
         out[x] = palette[values[x]];
     for (; x + 8 <= width; x += 8) {
-        const std::uint64_t v = portable::load64(values + x);
-        const auto entry = [&](unsigned i) { return static_cast<int>(palette[(v >> (8 * i)) & 0xFF]); };
+        const auto entry = [&](unsigned i) { return static_cast<int>(palette[values[x + i]]); };
         const __m256i eight = _mm256_setr_epi32(entry(0), entry(1), entry(2), entry(3), entry(4), entry(5), entry(6), entry(7));
         if constexpr (Streaming) {
             _mm256_stream_si256(reinterpret_cast<__m256i*>(out + x), eight);

@@ -20,16 +20,13 @@ void store128(void* p, __m128i v) { _mm_storeu_si128(static_cast<__m128i*>(p), v
 struct Sse2Ops {
     static constexpr std::uint32_t width = 16;
     static __m128i spread(std::uint8_t v) { return _mm_set1_epi8(static_cast<char>(v)); }
-    static __m128i pick(bool literal, const std::uint8_t* p, __m128i pattern) {
-        const __m128i choose = _mm_set1_epi32(-static_cast<int>(literal));
-        return _mm_or_si128(_mm_and_si128(choose, load128(p)), _mm_andnot_si128(choose, pattern));
-    }
+    static void copy(std::uint8_t* to, const std::uint8_t* from) { store128(to, load128(from)); }
     static void store(std::uint8_t* p, __m128i v) { store128(p, v); }
 };
 
 std::uint8_t* unpackRuns(const std::uint8_t*& position, const std::uint8_t* safeEnd, std::uint8_t* out,
                          const std::uint8_t* rowEnd) {
-    return portable::unpackRunsBranchless<__m128i, Sse2Ops>(position, safeEnd, out, rowEnd);
+    return portable::unpackRunsBlocks<Sse2Ops>(position, safeEnd, out, rowEnd);
 }
 
 // ---- Bit planes to chunky ----
@@ -91,17 +88,13 @@ void convertIndexedRow(const std::uint8_t* values, const LookupTables& t, unsign
     std::uint32_t x = 0;
     for (; Streaming && x < width && (reinterpret_cast<std::uintptr_t>(out + x) & 15) != 0; ++x)
         out[x] = palette[values[x]];
-    for (; x + 8 <= width; x += 8) {
-        const std::uint64_t v = portable::load64(values + x);
-        const auto entry = [&](unsigned i) { return _mm_cvtsi32_si128(static_cast<int>(palette[(v >> (8 * i)) & 0xFF])); };
-        const __m128i low = _mm_unpacklo_epi64(_mm_unpacklo_epi32(entry(0), entry(1)), _mm_unpacklo_epi32(entry(2), entry(3)));
-        const __m128i high = _mm_unpacklo_epi64(_mm_unpacklo_epi32(entry(4), entry(5)), _mm_unpacklo_epi32(entry(6), entry(7)));
+    for (; x + 4 <= width; x += 4) {
+        const auto entry = [&](unsigned i) { return _mm_cvtsi32_si128(static_cast<int>(palette[values[x + i]])); };
+        const __m128i four = _mm_unpacklo_epi64(_mm_unpacklo_epi32(entry(0), entry(1)), _mm_unpacklo_epi32(entry(2), entry(3)));
         if constexpr (Streaming) {
-            _mm_stream_si128(reinterpret_cast<__m128i*>(out + x), low);
-            _mm_stream_si128(reinterpret_cast<__m128i*>(out + x + 4), high);
+            _mm_stream_si128(reinterpret_cast<__m128i*>(out + x), four);
         } else {
-            store128(out + x, low);
-            store128(out + x + 4, high);
+            store128(out + x, four);
         }
     }
     for (; x < width; ++x) out[x] = palette[values[x]];

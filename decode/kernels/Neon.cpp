@@ -17,15 +17,13 @@ namespace {
 struct NeonOps {
     static constexpr std::uint32_t width = 16;
     static uint8x16_t spread(std::uint8_t v) { return vdupq_n_u8(v); }
-    static uint8x16_t pick(bool literal, const std::uint8_t* p, uint8x16_t pattern) {
-        return vbslq_u8(vdupq_n_u8(static_cast<std::uint8_t>(0u - unsigned{literal})), vld1q_u8(p), pattern);
-    }
+    static void copy(std::uint8_t* to, const std::uint8_t* from) { vst1q_u8(to, vld1q_u8(from)); }
     static void store(std::uint8_t* p, uint8x16_t v) { vst1q_u8(p, v); }
 };
 
 std::uint8_t* unpackRuns(const std::uint8_t*& position, const std::uint8_t* safeEnd, std::uint8_t* out,
                          const std::uint8_t* rowEnd) {
-    return portable::unpackRunsBranchless<uint8x16_t, NeonOps>(position, safeEnd, out, rowEnd);
+    return portable::unpackRunsBlocks<NeonOps>(position, safeEnd, out, rowEnd);
 }
 
 // ---- Bit planes to chunky ----

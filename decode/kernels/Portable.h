@@ -19,9 +19,9 @@ inline void store64(std::uint8_t* p, std::uint64_t v) {
 }
 
 inline std::uint64_t load64(const std::uint8_t* p) {
-    std::uint64_t v = 0;
-    for (unsigned i = 0; i < 8; ++i) v |= std::uint64_t{p[i]} << (8 * i);
-    return v;
+    return std::uint64_t{p[0]} | std::uint64_t{p[1]} << 8 | std::uint64_t{p[2]} << 16 | std::uint64_t{p[3]} << 24 |
+           std::uint64_t{p[4]} << 32 | std::uint64_t{p[5]} << 40 | std::uint64_t{p[6]} << 48 |
+           std::uint64_t{p[7]} << 56;
 }
 
 // ---- Bit planes to chunky, eight pixels at a time ----
@@ -77,28 +77,30 @@ inline void planesToChunky(const std::uint8_t* plane0, std::size_t stride, unsig
 
 // ---- ByteRun1 ----
 
-// Runs without a branch on their kind: both a literal's bytes and a repeat's
-// byte are made ready, the control byte picks one, and the first 32 bytes are
-// stored whatever the run's length, so that the common short runs of either
-// kind take the same path and the processor has nothing to mispredict. Longer
-// runs finish in a loop. A control byte of 128 stores nothing and takes 1 byte.
-template <typename Chunk, typename Ops>
-std::uint8_t* unpackRunsBranchless(const std::uint8_t*& position, const std::uint8_t* safeEnd, std::uint8_t* out,
-                                   const std::uint8_t* rowEnd) {
+// The first 32 bytes of a run (64 where the vectors are that wide) are
+// stored whatever its length, so that short runs, the most common, take no
+// loop branch; longer ones finish in a loop. A control byte of 128 stores
+// nothing and takes 1 byte.
+template <typename Ops>
+std::uint8_t* unpackRunsBlocks(const std::uint8_t*& position, const std::uint8_t* safeEnd, std::uint8_t* out,
+                               const std::uint8_t* rowEnd) {
     constexpr std::uint32_t first = Ops::width > 32 ? Ops::width : 32;
     const std::uint8_t* p = position;
     while (p < safeEnd && out < rowEnd) {
-        const std::uint32_t control = p[0];
-        const bool literal = control < 128;
-        const std::uint32_t repeat = control == 128 ? 0u : 257u - control;
-        const std::uint32_t count = literal ? control + 1u : repeat;
-        const std::uint32_t taken = literal ? count + 1u : (control == 128 ? 1u : 2u);
-        const Chunk pattern = Ops::spread(p[1]);
-        for (std::uint32_t i = 0; i < first; i += Ops::width) Ops::store(out + i, Ops::pick(literal, p + 1 + i, pattern));
-        for (std::uint32_t i = first; i < count; i += Ops::width)
-            Ops::store(out + i, Ops::pick(literal, p + 1 + i, pattern));
-        p += taken;
-        out += count;
+        const std::uint32_t control = *p++;
+        if (control < 128) {
+            const std::uint32_t count = control + 1u;
+            for (std::uint32_t i = 0; i < first; i += Ops::width) Ops::copy(out + i, p + i);
+            for (std::uint32_t i = first; i < count; i += Ops::width) Ops::copy(out + i, p + i);
+            p += count;
+            out += count;
+        } else if (control > 128) {
+            const std::uint32_t count = 257u - control;
+            const auto pattern = Ops::spread(*p++);
+            for (std::uint32_t i = 0; i < first; i += Ops::width) Ops::store(out + i, pattern);
+            for (std::uint32_t i = first; i < count; i += Ops::width) Ops::store(out + i, pattern);
+            out += count;
+        }
     }
     position = p;
     return out;
@@ -107,16 +109,13 @@ std::uint8_t* unpackRunsBranchless(const std::uint8_t*& position, const std::uin
 struct WordOps {
     static constexpr std::uint32_t width = 8;
     static std::uint64_t spread(std::uint8_t v) { return v * 0x0101010101010101ull; }
-    static std::uint64_t pick(bool literal, const std::uint8_t* p, std::uint64_t pattern) {
-        const std::uint64_t choose = 0 - std::uint64_t{literal};
-        return (load64(p) & choose) | (pattern & ~choose);
-    }
+    static void copy(std::uint8_t* to, const std::uint8_t* from) { store64(to, load64(from)); }
     static void store(std::uint8_t* p, std::uint64_t v) { store64(p, v); }
 };
 
 inline std::uint8_t* unpackRuns(const std::uint8_t*& position, const std::uint8_t* safeEnd, std::uint8_t* out,
                                 const std::uint8_t* rowEnd) {
-    return unpackRunsBranchless<std::uint64_t, WordOps>(position, safeEnd, out, rowEnd);
+    return unpackRunsBlocks<WordOps>(position, safeEnd, out, rowEnd);
 }
 
 // ---- Lookups ----
