@@ -27,7 +27,7 @@ GdkPixbuf* decodeGathered(FileBytes& bytes, GError** error) {
 
 gpointer beginLoad(GdkPixbufModuleSizeFunc sizeFunc, GdkPixbufModulePreparedFunc preparedFunc,
                    GdkPixbufModuleUpdatedFunc updatedFunc, gpointer userData, GError** error) {
-    auto* context = new (std::nothrow) LoadContext{sizeFunc, preparedFunc, updatedFunc, userData, {}};
+    auto* context = new (std::nothrow) LoadContext{sizeFunc, preparedFunc, updatedFunc, userData, FileBytes()};
     if (context == nullptr)
         g_set_error_literal(error, GDK_PIXBUF_ERROR, GDK_PIXBUF_ERROR_INSUFFICIENT_MEMORY, "not enough memory");
     return context;

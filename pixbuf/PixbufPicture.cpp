@@ -62,9 +62,9 @@ GdkPixbuf* decodeIntoPixbuf(const ImageInfo& info, GError** error) {
 }  // namespace
 
 bool FileBytes::append(const std::uint8_t* data, std::size_t size, GError** error) {
-    if (size > largestFile - bytes_.size()) {
+    if (size > limit_ - bytes_.size()) {
         fail(error, GDK_PIXBUF_ERROR_FAILED,
-             "file is larger than " + std::to_string(largestFile >> 20) + " MiB, more than any picture needs");
+             "file is larger than " + std::to_string(limit_ >> 20) + " MiB, more than any picture needs");
         return false;
     }
     try {

@@ -18,7 +18,9 @@ constexpr std::size_t largestFile = std::size_t{256} << 20;
 // The bytes of one file, gathered as they arrive.
 class FileBytes {
 public:
-    // Appends; false with an error once the file grows past largestFile or
+    explicit FileBytes(std::size_t limit = largestFile) : limit_(limit) {}
+
+    // Appends; false with an error once the file grows past the limit or
     // memory runs out.
     bool append(const std::uint8_t* data, std::size_t size, GError** error);
     // The bytes in a block of exactly their size, so that any read past them
@@ -26,6 +28,7 @@ public:
     const std::vector<std::uint8_t>& finish();
 
 private:
+    std::size_t limit_;
     std::vector<std::uint8_t> bytes_;
 };
 

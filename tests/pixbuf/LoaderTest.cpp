@@ -6,6 +6,7 @@
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
 #include "fuzz/DamageCases.h"
+#include "pixbuf/PixbufPicture.h"
 #include "tests/pixbuf/LoaderHarness.h"
 
 namespace vantrel::test {
@@ -78,6 +79,19 @@ TEST(PixbufLoader, FailuresSayWhatIsWrong) {
             EXPECT_NE(result.message.find(c.says), std::string::npos) << c.name << ": " << result.message;
         }
     }
+}
+
+TEST(PixbufLoader, KeepsNoMoreOfAFileThanItsLimit) {
+    pixbuf::FileBytes bytes(std::size_t{1} << 20);
+    const Bytes block(std::size_t{1} << 19, 0);
+    GError* error = nullptr;
+    EXPECT_TRUE(bytes.append(block.data(), block.size(), &error));
+    EXPECT_TRUE(bytes.append(block.data(), block.size(), &error));
+    EXPECT_FALSE(bytes.append(block.data(), 1, &error));
+    ASSERT_NE(error, nullptr);
+    EXPECT_STREQ(error->message, "file is larger than 1 MiB, more than any picture needs");
+    g_error_free(error);
+    EXPECT_EQ(bytes.finish().size(), block.size() * 2);
 }
 
 // One kind of damage over every generated picture and corpus file: each
