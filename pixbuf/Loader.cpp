@@ -21,6 +21,7 @@ struct LoadContext {
 };
 
 GdkPixbuf* decodeGathered(FileBytes& bytes, GError** error) {
+    if (bytes.failed(error)) return nullptr;
     const std::vector<std::uint8_t>& file = bytes.finish();
     return pixbufFromBytes(file.data(), file.data() + file.size(), error);
 }

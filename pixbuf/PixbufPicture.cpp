@@ -62,16 +62,27 @@ GdkPixbuf* decodeIntoPixbuf(const ImageInfo& info, GError** error) {
 }  // namespace
 
 bool FileBytes::append(const std::uint8_t* data, std::size_t size, GError** error) {
-    if (size > limit_ - bytes_.size()) {
-        fail(error, GDK_PIXBUF_ERROR_FAILED,
-             "file is larger than " + std::to_string(limit_ >> 20) + " MiB, more than any picture needs");
-        return false;
+    if (failure_ == Failure::None && size > limit_ - bytes_.size()) failure_ = Failure::TooLarge;
+    if (failure_ == Failure::None) {
+        try {
+            bytes_.insert(bytes_.end(), data, data + size);
+            return true;
+        } catch (const std::bad_alloc&) {
+            failure_ = Failure::OutOfMemory;
+        }
     }
-    try {
-        bytes_.insert(bytes_.end(), data, data + size);
-    } catch (const std::bad_alloc&) {
-        fail(error, GDK_PIXBUF_ERROR_INSUFFICIENT_MEMORY, "not enough memory to read the file");
-        return false;
+    std::vector<std::uint8_t>().swap(bytes_);  // part of a file is of no use
+    return !failed(error);
+}
+
+bool FileBytes::failed(GError** error) const {
+    if (failure_ == Failure::None) return false;
+    if (failure_ == Failure::OutOfMemory) {
+        g_set_error_literal(error, GDK_PIXBUF_ERROR, GDK_PIXBUF_ERROR_INSUFFICIENT_MEMORY,
+                            "not enough memory to read the file");
+    } else {
+        g_set_error(error, GDK_PIXBUF_ERROR, GDK_PIXBUF_ERROR_FAILED,
+                    "file is larger than %zu MiB, more than any picture needs", limit_ >> 20);
     }
     return true;
 }

@@ -23,6 +23,9 @@ public:
     // Appends; false with an error once the file grows past the limit or
     // memory runs out.
     bool append(const std::uint8_t* data, std::size_t size, GError** error);
+    // After a failed append the file is incomplete: sets error to the same
+    // reason again and returns true.
+    bool failed(GError** error) const;
     // The bytes in a block of exactly their size, so that any read past them
     // is a read outside the allocation.
     const std::vector<std::uint8_t>& finish();
@@ -30,6 +33,7 @@ public:
 private:
     std::size_t limit_;
     std::vector<std::uint8_t> bytes_;
+    enum class Failure { None, TooLarge, OutOfMemory } failure_ = Failure::None;
 };
 
 // The picture in [begin, end) as a new pixbuf: straight-alpha RGBA, or RGB
