@@ -55,12 +55,13 @@ void deliver(const LoadContext& context, GdkPixbuf* pixbuf) {
 gboolean stopLoad(gpointer data, GError** error) {
     auto* context = static_cast<LoadContext*>(data);
     GdkPixbuf* pixbuf = decodeGathered(context->bytes, error);
-    if (pixbuf != nullptr) {
+    const bool loaded = pixbuf != nullptr;
+    if (loaded) {
         deliver(*context, pixbuf);
         g_object_unref(pixbuf);
     }
     delete context;
-    return pixbuf != nullptr ? TRUE : FALSE;
+    return loaded ? TRUE : FALSE;
 }
 
 GdkPixbuf* loadFile(FILE* file, GError** error) {
