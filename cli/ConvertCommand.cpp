@@ -93,7 +93,7 @@ std::string convertOne(const std::string& input, const std::string& output) {
     DecodedPicture pixels;
     OutputFile file;
     std::string error;
-    if (!loadPicture(input, picture, error) || !decodeToPixels(picture, pixels, error)) return error;
+    if (!loadPicture(input, picture, error) || !decodeToPixels(picture.info, pixels, error)) return error;
     if (isSameFile(output, picture.file)) return "refusing to overwrite the input with its own output " + output;
     if (!file.create(output, error) || !writePng(file.stream(), pixels.view(), error) || !file.commit(error))
         return error;

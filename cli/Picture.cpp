@@ -6,11 +6,14 @@
 
 namespace vantrel::cli {
 
-bool loadPicture(const std::string& path, Picture& picture, std::string& error) {
-    if (!picture.file.open(path, error)) return false;
-    if (parsePicture(picture.info, picture.file.begin(), picture.file.end())) return true;
-    error = explainRejection(picture.file.begin(), picture.file.end());
+bool parseBytes(const std::uint8_t* begin, const std::uint8_t* end, ImageInfo& info, std::string& error) {
+    if (parsePicture(info, begin, end)) return true;
+    error = explainRejection(begin, end);
     return false;
+}
+
+bool loadPicture(const std::string& path, Picture& picture, std::string& error) {
+    return picture.file.open(path, error) && parseBytes(picture.file.begin(), picture.file.end(), picture.info, error);
 }
 
 PixelView DecodedPicture::view() const {
@@ -18,8 +21,8 @@ PixelView DecodedPicture::view() const {
     return {top, -static_cast<std::ptrdiff_t>(width), width, height};
 }
 
-bool decodeToPixels(const Picture& picture, DecodedPicture& out, std::string& error) {
-    const OutputSize size = outputSize(picture.info);
+bool decodeToPixels(const ImageInfo& info, DecodedPicture& out, std::string& error) {
+    const OutputSize size = outputSize(info);
     if (size.width == 0 || size.height == 0) {
         error = "colour map \"CMAP\" has no entries: nothing to show";
         return false;
@@ -27,7 +30,7 @@ bool decodeToPixels(const Picture& picture, DecodedPicture& out, std::string& er
     out.width = size.width;
     out.height = size.height;
     out.words.assign(std::size_t{size.width} * size.height, 0);
-    decodePicture(picture.info, out.words.data());
+    decodePicture(info, out.words.data());
     return true;
 }
 

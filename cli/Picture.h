@@ -15,6 +15,10 @@ struct Picture {
     ImageInfo info{};
 };
 
+// Parses the bytes [begin, end) into info; on failure says why in the user's
+// terms. info points into the bytes, which must outlive it.
+bool parseBytes(const std::uint8_t* begin, const std::uint8_t* end, ImageInfo& info, std::string& error);
+
 // Maps and parses the file; on failure says why in the user's terms.
 bool loadPicture(const std::string& path, Picture& picture, std::string& error);
 
@@ -39,6 +43,6 @@ struct DecodedPicture {
 
 // Decodes a parsed picture; fails only when there is nothing to show (a
 // colour map without entries).
-bool decodeToPixels(const Picture& picture, DecodedPicture& out, std::string& error);
+bool decodeToPixels(const ImageInfo& info, DecodedPicture& out, std::string& error);
 
 }  // namespace vantrel::cli

@@ -48,7 +48,7 @@ std::string makeThumbnail(const std::string& input, const std::string& output, u
     std::vector<std::uint32_t> scaled;
     OutputFile file;
     std::string error;
-    if (!loadPicture(input, picture, error) || !decodeToPixels(picture, decoded, error)) return error;
+    if (!loadPicture(input, picture, error) || !decodeToPixels(picture.info, decoded, error)) return error;
     if (isSameFile(output, picture.file)) return "refusing to overwrite the input with its own output " + output;
     const ThumbnailSize size = fitWithin(decoded.width, decoded.height, box);
     PixelView view = decoded.view();

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <set>
 
@@ -73,6 +76,20 @@ std::vector<Subject> generatedSubjects() {
     std::vector<Subject> subjects;
     for (auto& picture : testPictures()) subjects.push_back({picture.name, std::move(picture.bytes)});
     return subjects;
+}
+
+std::vector<Subject> folderSubjects(const std::string& folder) {
+    namespace fs = std::filesystem;
+    std::vector<Subject> files;
+    if (!fs::is_directory(folder)) return files;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (!entry.is_regular_file() || entry.path().extension() == ".md") continue;
+        std::ifstream in(entry.path(), std::ios::binary);
+        files.push_back({entry.path().filename().string(),
+                         Bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()}});
+    }
+    std::sort(files.begin(), files.end(), [](const Subject& a, const Subject& b) { return a.name < b.name; });
+    return files;
 }
 
 std::vector<std::size_t> chunkHeaders(const Bytes& b) {

@@ -22,6 +22,10 @@ using DamageVisitor = std::function<void(const Bytes& damaged, const std::string
 
 std::vector<Subject> generatedSubjects();
 
+// The picture files in folder (not its notes), by name; none when the folder
+// is missing.
+std::vector<Subject> folderSubjects(const std::string& folder);
+
 // Offsets of the chunk headers after the group header, as a plain IFF walk
 // finds them (without any of the parser's rules).
 std::vector<std::size_t> chunkHeaders(const Bytes& file);

@@ -20,8 +20,81 @@ package_windows() {
 
 # ---- Linux package -----------------------------------------------------------
 
+# Debian's hardening flags, as a Debian build would use them.
+linux_build_flags() {
+    export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+    CXXFLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
+    LDFLAGS="$(dpkg-buildflags --get LDFLAGS)"
+    export CXXFLAGS LDFLAGS
+}
+
+# Installs the release build into the staging folder with the file modes,
+# compression and documents Debian wants.
+linux_stage() {
+    local build=$1 stage=$2
+    DESTDIR="$stage" cmake --install "$build" >/dev/null
+    strip --remove-section=.comment --remove-section=.note "$stage/usr/bin/vantrel"
+    strip --remove-section=.comment --remove-section=.note --strip-unneeded "$stage"/usr/lib/*/gdk-pixbuf-2.0/*/loaders/*.so
+    local doc="$stage/usr/share/doc/vantrel"
+    mkdir -p "$doc" "$stage/DEBIAN"
+    cp packaging/debian/copyright "$doc/copyright"
+    gzip -9n < packaging/debian/changelog > "$doc/changelog.gz"
+    gzip -9n "$stage/usr/share/man/man1/vantrel.1"
+    find "$stage" -type d -exec chmod 0755 {} +
+    find "$stage" -type f -exec chmod 0644 {} +
+    chmod 0755 "$stage/usr/bin/vantrel"
+}
+
+linux_md5sums() {
+    local stage=$1
+    (cd "$stage" && find usr -type f | LC_ALL=C sort | xargs md5sum) > "$stage/DEBIAN/md5sums"
+}
+
+# Depends from the libraries the program and the loader link; dpkg-shlibdeps
+# wants the files in debian/PACKAGE below a folder with a debian/control.
+linux_depends() {
+    local build=$1
+    printf 'Source: vantrel\n\nPackage: vantrel\nArchitecture: amd64\n' > "$build/debian/control"
+    (cd "$build" && dpkg-shlibdeps -O debian/vantrel/usr/bin/vantrel \
+        debian/vantrel/usr/lib/*/gdk-pixbuf-2.0/2.10.0/loaders/libpixbufloader-vantrel.so) |
+        sed -n 's/^shlibs:Depends=//p'
+}
+
+linux_control() {
+    local stage=$1 depends=$2
+    {
+        echo "Package: vantrel"
+        echo "Version: $version"
+        echo "Architecture: amd64"
+        echo "Maintainer: Vantrel developers <maintainers@users.noreply.c-seed-b7404669.example>"
+        echo "Installed-Size: $(du -sk --exclude=DEBIAN "$stage" | cut -f1)"
+        echo "Depends: $depends"
+        echo "Recommends: shared-mime-info"
+        echo "Section: graphics"
+        echo "Priority: optional"
+        echo "Description: $(cat packaging/debian/description)"
+    } > "$stage/DEBIAN/control"
+}
+
+# dist/vantrel_VERSION_amd64.deb. The MIME database, the gdk-pixbuf loaders
+# cache and the man page index follow the package through the file triggers
+# of shared-mime-info, libgdk-pixbuf-2.0-0 and man-db, on install and removal.
 package_linux() {
-    :
+    step "Debian package"
+    local build="$root/build/package-linux" stage="$root/build/package-linux/debian/vantrel"
+    rm -rf "$build"
+    (
+        linux_build_flags
+        cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+            -DVANTREL_TESTS=OFF >/dev/null
+        cmake --build "$build" -j "$jobs" --target vantrel vantrel_pixbuf
+    )
+    linux_stage "$build" "$stage"
+    linux_control "$stage" "$(linux_depends "$build")"
+    linux_md5sums "$stage"
+    dpkg-deb --root-owner-group -Zxz --build "$stage" "$dist/vantrel_${version}_amd64.deb" >/dev/null
+    dpkg-deb --info "$dist/vantrel_${version}_amd64.deb" | sed -n 's/^ \(Depends\|Installed-Size\):/  \1:/p'
+    dpkg-deb --contents "$dist/vantrel_${version}_amd64.deb" | awk '{print "  " $6}'
 }
 
 # ---- All of them --------------------------------------------------------------

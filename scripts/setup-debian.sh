@@ -10,6 +10,8 @@ packages=(
     g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
     g++-aarch64-linux-gnu libc6-dev-arm64-cross qemu-user
     netpbm imagemagick jq
+    libgdk-pixbuf-2.0-dev pkgconf dpkg-dev lintian shared-mime-info
+    python3-gi gir1.2-gdkpixbuf-2.0 gir1.2-gnomedesktop-3.0 bubblewrap
     libavcodec-dev libavformat-dev libavutil-dev
 )
 

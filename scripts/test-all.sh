@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Sets up a Debian 12 machine and runs every test: the native suites, the same
-# suites under AddressSanitizer and UndefinedBehaviorSanitizer, the portable
-# library's suites cross-built for AArch64 under qemu, the Windows DLL under
-# Wine, and a bounded fuzzing run. Builds from scratch in build/.
+# Sets up a Debian 12 machine and runs every test: the native suites, the
+# Debian package through the desktop's own machinery, the same suites under
+# AddressSanitizer and UndefinedBehaviorSanitizer, the portable library's
+# suites cross-built for AArch64 under qemu, the Windows DLL under Wine, and a
+# bounded fuzzing run. Builds from scratch in build/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -17,6 +18,9 @@ step "Native build and tests"
 cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build/native -j "$jobs"
 ctest --test-dir build/native --output-on-failure -j "$jobs"
+
+step "Debian package: lintian, apt-get install, GNOME's thumbnail factory, GdkPixbuf, purge"
+scripts/test-debian-package.sh
 
 step "Sanitizer build and tests (AddressSanitizer, UndefinedBehaviorSanitizer)"
 CXX=clang++ cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVANTREL_SANITIZE=ON

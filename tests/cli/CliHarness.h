@@ -53,9 +53,4 @@ Rgba readPng(const std::string& path);
 // What the decoder makes of the file, as straight RGBA top row first.
 Rgba decodeReference(const Bytes& file);
 
-// A 1-plane "ILBM" whose value-1 pixels are opaque white and value-0 pixels
-// are transparent (the transparent colour) or black.
-Bytes twoColourPicture(unsigned width, unsigned height, const std::vector<std::uint32_t>& values,
-                       bool transparentZero);
-
 }  // namespace vantrel::test

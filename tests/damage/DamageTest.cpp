@@ -6,9 +6,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <cstdlib>
 #include <set>
 #include <tuple>
@@ -21,25 +18,9 @@
 namespace vantrel::fuzz {
 namespace {
 
-namespace fs = std::filesystem;
-
-std::vector<Subject> corpusFiles() {
-    std::vector<Subject> files;
-    const fs::path dir = VANTREL_CORPUS_DIR;
-    if (!fs::is_directory(dir)) return files;
-    for (const auto& entry : fs::directory_iterator(dir)) {
-        if (!entry.is_regular_file() || entry.path().extension() == ".md") continue;
-        std::ifstream in(entry.path(), std::ios::binary);
-        files.push_back({entry.path().filename().string(),
-                         Bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()}});
-    }
-    std::sort(files.begin(), files.end(), [](const Subject& a, const Subject& b) { return a.name < b.name; });
-    return files;
-}
-
 std::vector<Subject> subjects() {
     std::vector<Subject> all = generatedSubjects();
-    for (auto& file : corpusFiles()) all.push_back(std::move(file));
+    for (auto& file : folderSubjects(VANTREL_CORPUS_DIR)) all.push_back(std::move(file));
     return all;
 }
 

@@ -158,4 +158,11 @@ Bytes chunkyBody(const std::vector<std::uint32_t>& values, unsigned width, unsig
     return out;
 }
 
+Bytes twoColourPicture(unsigned width, unsigned height, const std::vector<std::uint32_t>& values,
+                       bool transparentZero) {
+    BitmapHeader header{static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height), 1,
+                        static_cast<std::uint8_t>(transparentZero ? 2 : 0), 0, 0};
+    return IffBuilder("ILBM").bmhd(header).cmap({0x000000, 0xFFFFFF}).body(interleavedBody(values, width, height, 1)).bytes();
+}
+
 }  // namespace vantrel::test

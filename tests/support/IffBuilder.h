@@ -72,4 +72,9 @@ Bytes contiguousBody(const std::vector<std::uint32_t>& values, unsigned width, u
 Bytes chunkyBody(const std::vector<std::uint32_t>& values, unsigned width, unsigned height,
                  unsigned bytesPerPixel = 1);
 
+// A 1-plane "ILBM" whose value-1 pixels are opaque white and value-0 pixels
+// are transparent (the transparent colour) or black.
+Bytes twoColourPicture(unsigned width, unsigned height, const std::vector<std::uint32_t>& values,
+                       bool transparentZero);
+
 }  // namespace vantrel::test
