@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up a Debian 12 machine and runs every test: the native suites, the same
 # suites under AddressSanitizer and UndefinedBehaviorSanitizer, the Windows DLL
-# under Wine, and a bounded fuzzing run. Builds from scratch in build/.
+# under Wine (and the ARM64 build's checks), the packages, and a bounded
+# fuzzing run. Builds from scratch in build/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -25,6 +26,11 @@ ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
 if [ -x scripts/test-windows.sh ]; then
     step "Windows DLL under Wine"
     scripts/test-windows.sh
+fi
+
+if [ -x scripts/test-packages.sh ]; then
+    step "Packages (scripts/package.sh) and their contents"
+    scripts/test-packages.sh
 fi
 
 if [ -x fuzz/run-ci.sh ]; then
