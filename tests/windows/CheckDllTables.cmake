@@ -22,9 +22,11 @@ set(imports "")
 set(exports "")
 set(machine "")
 foreach(line IN LISTS lines)
-    # Header: objdump's "Machine 8664 (...)" or readobj's "Machine: ... (0x8664)".
-    if(line MATCHES "^Machine[ \t]+([0-9a-fA-F]+)")
-        string(TOUPPER "${CMAKE_MATCH_1}" machine)
+    # Header: objdump's "file format pei-x86-64" or readobj's "Machine: ... (0x8664)".
+    if(line MATCHES "file format pei-x86-64$")
+        set(machine 8664)
+    elseif(line MATCHES "file format pei-aarch64")
+        set(machine AA64)
     elseif(line MATCHES "^ *Machine: .*\\(0x([0-9a-fA-F]+)\\)")
         string(TOUPPER "${CMAKE_MATCH_1}" machine)
     # Imports: objdump's "DLL Name: X" or readobj's "Import {" then "Name: X".
