@@ -7,6 +7,7 @@
 # Windows configuration in build/windows, makes the sample pictures with
 # netpbm, registers the DLL with vantrel-setup.exe in a private Wine prefix
 # (build/demo/wineprefix) and renders every sample with vantrel-thumb.exe.
+# Last it writes the packages into dist/ with scripts/package.sh.
 # VANTREL_WINDOWS_BUILD and VANTREL_DEMO_DIR, relative to the repository,
 # choose other folders.
 set -euo pipefail
@@ -67,8 +68,12 @@ mkdir -p "$demo/linux"
 build/release/cli/vantrel convert -d "$demo/linux" "$demo"/samples/*.iff
 build/release/cli/vantrel info "$demo/samples/rose-ham6.iff" 2>/dev/null || true
 
+step "Writing the packages into dist/"
+scripts/package.sh | sed -n '/^==== Packages/,$p' | tail -n +2 | sed 's|^|  |'
+
 step "Done"
 echo "Thumbnails (PNG, straight alpha): $root/$demo/thumbnails/"
 [ -f "$demo/contact-sheet.png" ] && echo "All of them on one grey sheet:   $root/$demo/contact-sheet.png"
 echo "The command line's PNGs:          $root/$demo/linux/"
+echo "Packages to download (Windows x64 and ARM64 zips, SHA256SUMS): $root/dist/"
 echo "Render another picture:  WINEPREFIX=$WINEPREFIX wine $demo/bin/vantrel-thumb.exe PICTURE OUT.png"

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ googletest libbenchmark-dev
     libpng-dev libpixman-1-dev
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev lld llvm zip unzip
     g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
     g++-aarch64-linux-gnu libc6-dev-arm64-cross qemu-user
     netpbm imagemagick jq

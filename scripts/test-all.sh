@@ -2,8 +2,9 @@
 # Sets up a Debian 12 machine and runs every test: the native suites, the
 # Debian package through the desktop's own machinery, the same suites under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the portable library's
-# suites cross-built for AArch64 under qemu, the Windows DLL under Wine, and a
-# bounded fuzzing run. Builds from scratch in build/.
+# suites cross-built for AArch64 under qemu, the Windows DLL under Wine (and
+# the ARM64 build's checks), the packages, and a bounded fuzzing run. Builds
+# from scratch in build/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -33,6 +34,11 @@ scripts/test-aarch64.sh
 if [ -x scripts/test-windows.sh ]; then
     step "Windows DLL under Wine"
     scripts/test-windows.sh
+fi
+
+if [ -x scripts/test-packages.sh ]; then
+    step "Packages (scripts/package.sh) and their contents"
+    scripts/test-packages.sh
 fi
 
 if [ -x fuzz/run-ci.sh ]; then

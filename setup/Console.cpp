@@ -32,4 +32,14 @@ void printLine(const std::wstring& line) { writeText(STD_OUTPUT_HANDLE, line + L
 
 void printError(const std::wstring& line) { writeText(STD_ERROR_HANDLE, line + L"\r\n"); }
 
+std::wstring decimal(unsigned long value) {
+    wchar_t digits[24];
+    wchar_t* start = digits + 24;
+    do {
+        *--start = static_cast<wchar_t>(L'0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    return std::wstring(start, digits + 24);
+}
+
 }  // namespace vantrel::setup

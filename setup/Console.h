@@ -9,4 +9,7 @@ namespace vantrel::setup {
 void printLine(const std::wstring& line);
 void printError(const std::wstring& line);
 
+// The number in decimal digits.
+std::wstring decimal(unsigned long value);
+
 }  // namespace vantrel::setup

@@ -195,6 +195,18 @@ bool uninstallHandler(const RegistryScope& scope) {
            removeOwnKey(scope, classKeyPath(), {nullptr, L"DisableProcessIsolation"});
 }
 
+bool isHandlerRegistered(const RegistryScope& scope) {
+    RegistryKey key;
+    if (key.open(scope.root, classKeyPath(), KEY_QUERY_VALUE) != ERROR_FILE_NOT_FOUND) return true;
+    for (const wchar_t* extension : kExtensions) {
+        std::wstring current;
+        if (readDefault(scope, thumbnailKeyPath(extension), current) != ERROR_SUCCESS || isHandlerClsid(current)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void notifyShell() {
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
     printLine(L"notified the Shell that file associations changed");

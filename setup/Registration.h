@@ -26,6 +26,10 @@ bool installHandler(const RegistryScope& scope, const std::wstring& dllPath);
 // left empty by that; keys that name another handler or hold other entries stay.
 bool uninstallHandler(const RegistryScope& scope);
 
+// True when the class key or any picture extension's entry naming this
+// handler is present in the scope.
+bool isHandlerRegistered(const RegistryScope& scope);
+
 // Tells the Shell that file associations changed, so new entries take effect.
 void notifyShell();
 

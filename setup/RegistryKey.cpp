@@ -1,5 +1,7 @@
 #include "RegistryKey.h"
 
+#include "Console.h"
+
 namespace vantrel::setup {
 
 RegistryKey::~RegistryKey() { close(); }
@@ -70,7 +72,7 @@ std::wstring errorText(LSTATUS status) {
     const DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
     const DWORD length = FormatMessageW(flags, nullptr, static_cast<DWORD>(status), 0,
                                         reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring result = length != 0 ? std::wstring(text, length) : L"error " + std::to_wstring(status);
+    std::wstring result = length != 0 ? std::wstring(text, length) : L"error " + decimal(static_cast<unsigned long>(status));
     LocalFree(text);
     while (!result.empty() && (result.back() == L'\n' || result.back() == L'\r' || result.back() == L' ')) {
         result.pop_back();

@@ -1,9 +1,12 @@
 // vantrel-setup.exe install|uninstall [--user]: registers the Vantrel.dll that
 // sits next to this program as the Shell's thumbnail handler for Amiga IFF
-// pictures, or removes that registration.
+// pictures, with an entry in Settings > Apps, or removes that registration.
 #include "Console.h"
+#include "DllMachine.h"
+#include "InstallFolder.h"
 #include "Options.h"
 #include "Registration.h"
+#include "UninstallEntry.h"
 
 #include <windows.h>
 
@@ -14,48 +17,68 @@ namespace {
 
 using namespace vantrel::setup;
 
-std::wstring programPath() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(path.size() * 2);
+// True when the Vantrel.dll beside this program is one the Shell of this
+// system can load; otherwise says why, naming the file, and writes nothing.
+bool dllFitsSystem(const InstallFolder& install) {
+    WORD machine = 0;
+    std::wstring problem;
+    if (!readDllMachine(install.dll, machine, problem)) {
+        printError(L"vantrel-setup: cannot install: " + problem);
+        return false;
     }
+    const WORD system = nativeMachine();
+    if (machine != system) {
+        printError(L"vantrel-setup: cannot install: " + install.dll + L" is built for " + machineName(machine) +
+                   L", but this system is " + machineName(system) + L"; the Shell cannot load it. Use the " +
+                   machineName(system) + L" package of Vantrel.");
+        return false;
+    }
+    return true;
 }
 
-// The full path of Vantrel.dll in this program's folder, or empty (with a
-// message) when there is no such file.
-std::wstring handlerDllPath() {
-    const std::wstring program = programPath();
-    const std::wstring dll = program.substr(0, program.find_last_of(L"\\/") + 1) + L"Vantrel.dll";
-    const DWORD attributes = GetFileAttributesW(dll.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        printError(L"vantrel-setup: cannot install: " + dll + L" does not exist; keep Vantrel.dll in the same "
-                   L"folder as vantrel-setup.exe and run it from there");
-        return std::wstring();
+bool install(const RegistryScope& scope) {
+    const InstallFolder folder = programFolder();
+    return dllFitsSystem(folder) && installHandler(scope, folder.dll) && writeUninstallEntry(scope, folder);
+}
+
+bool entryPresent(const RegistryScope& scope) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(scope.root, uninstallKeyPath().c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) !=
+        ERROR_SUCCESS) {
+        return false;
     }
-    return dll;
+    RegCloseKey(key);
+    return true;
+}
+
+bool installedIn(const RegistryScope& scope) { return isHandlerRegistered(scope) || entryPresent(scope); }
+
+// Nothing of this program's in the scope: says so, and where it is installed instead.
+void reportNothingToUninstall(const RegistryScope& scope) {
+    printLine(L"nothing to uninstall: Vantrel is not registered in " + std::wstring(scope.rootName));
+    const bool user = scope.root == HKEY_CURRENT_USER;
+    if (installedIn(user ? machineScope() : userScope())) {
+        printLine(user ? L"it is registered for every user: run 'vantrel-setup uninstall' as administrator"
+                       : L"it is registered for the current user: run 'vantrel-setup uninstall --user'");
+    }
 }
 
 int run(const Options& options) {
     const RegistryScope scope = options.currentUser ? userScope() : machineScope();
-    bool done = false;
-    if (options.command == Command::Uninstall) {
-        done = uninstallHandler(scope);
-    } else {
-        const std::wstring dll = handlerDllPath();
-        if (dll.empty()) {
-            return 1;
-        }
-        done = installHandler(scope, dll);
+    if (options.command == Command::Uninstall && !installedIn(scope)) {
+        reportNothingToUninstall(scope);
+        return 0;
     }
+    const bool done = options.command == Command::Uninstall
+                          ? uninstallHandler(scope) && removeUninstallEntry(scope)
+                          : install(scope);
     if (!done) {
         return 1;
     }
     notifyShell();
+    if (options.command == Command::Uninstall) {
+        printLine(L"Vantrel is unregistered; its folder may now be deleted (restart Explorer first if it is in use)");
+    }
     return 0;
 }
 

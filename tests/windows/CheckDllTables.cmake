@@ -1,44 +1,101 @@
-# Checks the export and import tables of Vantrel.dll as objdump reports them:
-# exactly the two COM server exports, and nothing imported beyond the kernel
-# and GDI calls the module makes (no C or C++ runtime).
-#   cmake -DOBJDUMP=<objdump> -DDLL=<Vantrel.dll> -P CheckDllTables.cmake
+# Checks the header, export and import tables of Vantrel.dll: the machine it
+# is built for, exactly the two COM server exports, and nothing imported beyond
+# the kernel and GDI calls the module makes (no C or C++ runtime). Reads
+# binutils' "objdump -p" or LLVM's "llvm-readobj" output, whichever is given.
+#   cmake -DDUMPER=<objdump|llvm-readobj> -DDLL=<Vantrel.dll> -DMACHINE=<x64|ARM64>
+#         -P CheckDllTables.cmake
 cmake_minimum_required(VERSION 3.20)
-execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
+get_filename_component(dumper_name "${DUMPER}" NAME)
+if(dumper_name MATCHES "readobj")
+    set(arguments --file-headers --coff-imports --coff-exports)
+else()
+    set(arguments -p)
+endif()
+execute_process(COMMAND ${DUMPER} ${arguments} ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
 if(failed)
-    message(FATAL_ERROR "${OBJDUMP} -p ${DLL} failed")
+    message(FATAL_ERROR "${DUMPER} ${arguments} ${DLL} failed")
 endif()
 string(REPLACE "\n" ";" lines "${dump}")
 
 set(section "")
 set(imports "")
 set(exports "")
+set(machine "")
 foreach(line IN LISTS lines)
-    if(line MATCHES "DLL Name: (.+)$")
+    # Header: objdump's "file format pei-x86-64" or readobj's "Machine: ... (0x8664)".
+    if(line MATCHES "file format pei-x86-64$")
+        set(machine 8664)
+    elseif(line MATCHES "file format pei-aarch64")
+        set(machine AA64)
+    elseif(line MATCHES "^ *Machine: .*\\(0x([0-9a-fA-F]+)\\)")
+        string(TOUPPER "${CMAKE_MATCH_1}" machine)
+    # Imports: objdump's "DLL Name: X" or readobj's "Import {" then "Name: X".
+    elseif(line MATCHES "DLL Name: (.+)$")
         set(section "${CMAKE_MATCH_1}")
         list(APPEND imports "${section}:")
-    elseif(line MATCHES "^\\[Ordinal/Name Pointer\\] Table")
+    elseif(section STREQUAL "import" AND line MATCHES "^  Name: (.+)$")
+        set(section "${CMAKE_MATCH_1}")
+        list(APPEND imports "${section}:")
+    elseif(line MATCHES "^Import {")
+        set(section "import")
+    elseif(line MATCHES "^\\[Ordinal/Name Pointer\\] Table" OR line MATCHES "^Export {")
         set(section "exports")
-    elseif(line MATCHES "^The Function Table")
+    elseif(line MATCHES "^The Function Table" OR line MATCHES "^}")
         set(section "")
-    elseif(section STREQUAL "exports" AND line MATCHES "^[ \t]+\\[ *[0-9]+\\] ([A-Za-z_][A-Za-z0-9_]*)$")
-        list(APPEND exports "${CMAKE_MATCH_1}")
-    elseif(NOT section STREQUAL "" AND NOT section STREQUAL "exports"
-           AND line MATCHES "^[ \t]+[0-9a-f]+[ \t]+[0-9]+[ \t]+([A-Za-z_][A-Za-z0-9_]*)$")
-        list(APPEND imports "${CMAKE_MATCH_1}")
+    elseif(section STREQUAL "exports")
+        # objdump's "[ N] Name", readobj's "Name: Name" (lld leaves ordinal 0 unnamed)
+        if(line MATCHES "^[ \t]+\\[ *[0-9]+\\] ([A-Za-z_][A-Za-z0-9_]*)$")
+            list(APPEND exports "${CMAKE_MATCH_1}")
+        elseif(line MATCHES "^  Name: ([A-Za-z_][A-Za-z0-9_]*)$")
+            list(APPEND exports "${CMAKE_MATCH_1}")
+        endif()
+    elseif(NOT section MATCHES "^(|import)$")
+        # objdump's "hint-rva hint Name", readobj's "Symbol: Name (hint)"
+        if(line MATCHES "^[ \t]+[0-9a-f]+[ \t]+[0-9]+[ \t]+([A-Za-z_][A-Za-z0-9_]*)$")
+            list(APPEND imports "${CMAKE_MATCH_1}")
+        elseif(line MATCHES "^  Symbol: ([A-Za-z_][A-Za-z0-9_]*) \\([0-9]+\\)$")
+            list(APPEND imports "${CMAKE_MATCH_1}")
+        endif()
     endif()
 endforeach()
 
+set(machines_x64 8664)
+set(machines_ARM64 AA64)
+set(expected_machine "${machines_${MACHINE}}")
 set(expected_exports DllCanUnloadNow DllGetClassObject)
 set(expected_imports
     GDI32.dll: CreateDIBSection
     KERNEL32.dll: CloseHandle CreateFileMappingW CreateFileW DisableThreadLibraryCalls GetFileSizeEx
     GetProcessHeap HeapAlloc HeapFree MapViewOfFile UnmapViewOfFile)
 
+# Import directories in name order, whichever order the linker wrote them in.
+set(groups "")
+set(group "")
+foreach(entry IN LISTS imports)
+    if(entry MATCHES ":$" AND NOT group STREQUAL "")
+        list(APPEND groups "${group}")
+        set(group "")
+    endif()
+    string(APPEND group "${entry} ")
+endforeach()
+list(APPEND groups "${group}")
+list(SORT groups)
+string(JOIN "" imports ${groups})
+string(STRIP "${imports}" imports)
+string(REPLACE " " ";" imports "${imports}")
+
+if(expected_machine STREQUAL "")
+    message(FATAL_ERROR "MACHINE must be x64 or ARM64, not '${MACHINE}'")
+endif()
+if(NOT machine STREQUAL expected_machine)
+    message(FATAL_ERROR "machine is 0x${machine}, expected 0x${expected_machine} (${MACHINE})")
+endif()
 if(NOT exports STREQUAL expected_exports)
     message(FATAL_ERROR "exports are [${exports}], expected [${expected_exports}]")
 endif()
 if(NOT imports STREQUAL expected_imports)
     message(FATAL_ERROR "imports are [${imports}], expected [${expected_imports}]")
 endif()
+message(STATUS "machine: 0x${machine} (${MACHINE})")
 message(STATUS "exports: ${exports}")
 message(STATUS "imports: ${imports}")

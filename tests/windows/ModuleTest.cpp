@@ -23,14 +23,22 @@ TEST(Module, InterfaceIdentifiersAreThePlatformOnes) {
     EXPECT_FALSE(sameGuid(handlerClsid, iidUnknown));
 }
 
+// The version block is read from the file, never run, so the same tests also
+// check a build for another machine: VANTREL_VERSION_DLL names that file.
+std::wstring versionDllPath() {
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetEnvironmentVariableW(L"VANTREL_VERSION_DLL", path, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::wstring(path, length) : dllPath();
+}
+
 class VersionBlock : public ::testing::Test {
 protected:
     void SetUp() override {
         DWORD ignored = 0;
-        const DWORD size = GetFileVersionInfoSizeW(dllPath().c_str(), &ignored);
+        const DWORD size = GetFileVersionInfoSizeW(path_.c_str(), &ignored);
         ASSERT_NE(size, 0u);
         block_.resize(size);
-        ASSERT_TRUE(GetFileVersionInfoW(dllPath().c_str(), 0, size, block_.data()));
+        ASSERT_TRUE(GetFileVersionInfoW(path_.c_str(), 0, size, block_.data()));
     }
 
     const void* value(const wchar_t* key, UINT* length) {
@@ -46,6 +54,7 @@ protected:
         return text != nullptr ? std::wstring(text) : L"(missing)";
     }
 
+    const std::wstring path_ = versionDllPath();
     std::vector<unsigned char> block_;
 };
 
@@ -71,7 +80,11 @@ TEST_F(VersionBlock, TranslationAndLanguage) {
     ASSERT_EQ(length, 4u);
     EXPECT_EQ(translation[0], 0x0409);
     EXPECT_EQ(translation[1], 0x04B0);
-    EXPECT_NE(FindResourceExW(dll().module, MAKEINTRESOURCEW(16), MAKEINTRESOURCEW(1), 1033), nullptr);
+    // As a data file, which loads whatever machine the file is built for.
+    HMODULE image = LoadLibraryExW(path_.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(image, nullptr);
+    EXPECT_NE(FindResourceExW(image, MAKEINTRESOURCEW(16), MAKEINTRESOURCEW(1), 1033), nullptr);
+    FreeLibrary(image);
 }
 
 TEST_F(VersionBlock, Strings) {

@@ -41,6 +41,7 @@ std::wstring temporaryName(const wchar_t* prefix) {
 
 std::wstring classKeyPath() { return std::wstring(L"Software\\Classes\\CLSID\\") + handlerClsidString; }
 std::wstring extensionKeyPath(const std::wstring& extension) { return L"Software\\Classes\\" + extension; }
+std::wstring uninstallKeyPath() { return L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vantrel"; }
 std::wstring thumbnailKeyPath(const std::wstring& extension) {
     return extensionKeyPath(extension) + L"\\ShellEx\\" + kThumbnailProviderIid;
 }
@@ -157,6 +158,7 @@ void clearHandlerKeys(HKEY root) {
         deleteTree(root, extensionKeyPath(extension));
     }
     deleteTree(root, classKeyPath());
+    deleteTree(root, uninstallKeyPath());
 }
 
 bool runningOnWine() {

@@ -25,6 +25,7 @@ inline const std::vector<std::wstring> kPictureExtensions = {L".iff",  L".ilbm",
 std::wstring classKeyPath();                                  // Software\Classes\CLSID\{handler}
 std::wstring thumbnailKeyPath(const std::wstring& extension);  // Software\Classes\<ext>\ShellEx\{thumbnail}
 std::wstring extensionKeyPath(const std::wstring& extension);  // Software\Classes\<ext>
+std::wstring uninstallKeyPath();  // Software\Microsoft\Windows\CurrentVersion\Uninstall\Vantrel
 
 struct ProcessResult {
     DWORD exitCode = 0;
@@ -60,7 +61,8 @@ std::optional<DWORD> readDword(HKEY root, const std::wstring& path, const wchar_
 void writeString(HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& value);
 void deleteTree(HKEY root, const std::wstring& path);
 
-// Deletes every extension key and the class key, whoever wrote them.
+// Deletes every extension key, the class key and the uninstall entry, whoever
+// wrote them.
 void clearHandlerKeys(HKEY root);
 
 // Wine's COM reads classes only from HKEY_LOCAL_MACHINE\Software\Classes and
