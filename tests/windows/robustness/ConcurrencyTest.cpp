@@ -47,13 +47,14 @@ struct Case {
 
 // The healthy pictures (generated and corpus) and damaged copies of the
 // generated ones, spread evenly over every kind of damage, up to kCases.
-std::vector<fuzz::Subject> chosenPictures() {
+std::vector<fuzz::Subject> chosenPictures(std::size_t& healthy) {
     std::vector<fuzz::Subject> chosen = fuzz::generatedSubjects();
     for (const std::wstring& path : filesIn(VANTREL_CORPUS_DIR)) {
         if (path.size() < 3 || path.compare(path.size() - 3, 3, L".md") != 0) {
             chosen.push_back({"corpus file " + std::to_string(chosen.size()), readWholeFile(path)});
         }
     }
+    healthy = chosen.size();
     const std::vector<fuzz::Subject> generated = fuzz::generatedSubjects();
     std::size_t total = 0;
     for (const fuzz::Subject& s : generated) fuzz::allDamage(s, [&](const Bytes&, const std::string&) { ++total; });
@@ -69,7 +70,10 @@ std::vector<fuzz::Subject> chosenPictures() {
 
 std::vector<Case> writeCases(const StageFolder& stage) {
     std::vector<Case> cases;
-    for (const fuzz::Subject& s : chosenPictures()) {
+    std::size_t healthy = 0;
+    const std::vector<fuzz::Subject> pictures = chosenPictures(healthy);
+    std::printf("%zu pictures: %zu healthy, %zu damaged\n", pictures.size(), healthy, pictures.size() - healthy);
+    for (const fuzz::Subject& s : pictures) {
         Case c;
         c.what = s.name;
         c.path = stage.file(L"case-" + std::to_wstring(cases.size()) + L".iff");
