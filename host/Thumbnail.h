@@ -5,29 +5,31 @@
 #pragma once
 
 #include <windows.h>
+#include <thumbcache.h>
 
-#include <cstdint>
 #include <string>
-#include <vector>
 
 namespace vantrel::host {
 
-struct Thumbnail {
-    std::uint32_t width = 0;
-    std::uint32_t height = 0;
-    std::vector<std::uint8_t> rgba;  // rows top to bottom, straight (not premultiplied) alpha
+// The bitmap the handler gave, owned (deleted with the object).
+struct ShellBitmap {
+    ShellBitmap() = default;
+    ~ShellBitmap();
+    ShellBitmap(const ShellBitmap&) = delete;
+    ShellBitmap& operator=(const ShellBitmap&) = delete;
+
+    HBITMAP bitmap = nullptr;
+    WTS_ALPHATYPE alpha = WTSAT_UNKNOWN;
 };
 
-struct RenderResult {
+// An HRESULT and, when it is a failure, the call that returned it.
+struct CallResult {
     HRESULT status = S_OK;
-    const wchar_t* failedCall = L"";  // the call that returned status, when it failed
+    const wchar_t* failedCall = L"";
 };
 
 // COM must be initialised on the calling thread. size is the edge length the
 // Shell would ask for; the handler may return a bitmap of another size.
-RenderResult renderThumbnail(const std::wstring& path, UINT size, Thumbnail& thumbnail);
-
-// Turns premultiplied 0xAARRGGBB words into straight R, G, B, A bytes.
-std::vector<std::uint8_t> straightRgba(const std::vector<std::uint32_t>& premultiplied, bool hasAlpha);
+CallResult renderThumbnail(const std::wstring& path, UINT size, ShellBitmap& thumbnail);
 
 }  // namespace vantrel::host

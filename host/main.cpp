@@ -1,8 +1,9 @@
 // vantrel-thumb.exe [--size N] PICTURE OUTPUT.png: renders a picture through the
 // registered thumbnail handler, exactly as Explorer would ask for it, and saves
-// the bitmap as a PNG file with straight alpha.
-#include "PngWriter.h"
+// the bitmap through WIC as a PNG file with straight alpha, fitted into N x N
+// when asked.
 #include "Thumbnail.h"
+#include "WicPng.h"
 
 #include <windows.h>
 #include <objbase.h>
@@ -18,7 +19,8 @@ using namespace vantrel::host;
 constexpr UINT kDefaultSize = 256;
 
 struct Arguments {
-    UINT size = kDefaultSize;
+    UINT size = kDefaultSize;  // asked of the handler
+    UINT edge = 0;             // the PNG fitted into edge x edge; 0 keeps the handler's size
     std::wstring picture;
     std::wstring output;
 };
@@ -62,24 +64,6 @@ std::wstring describe(HRESULT status) {
     return result.empty() ? code : result + L" (" + code + L")";
 }
 
-// Writes next to the target first and then replaces it, so a failed run
-// leaves no partial PNG behind.
-bool writeFile(const std::wstring& path, const std::vector<std::uint8_t>& data) {
-    const std::wstring temporary = path + L".partial";
-    HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    const BOOL ok = WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
-    CloseHandle(file);
-    if (ok && written == data.size() && MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        return true;
-    }
-    const DWORD error = GetLastError();
-    DeleteFileW(temporary.c_str());
-    SetLastError(error);
-    return false;
-}
-
 bool parseArguments(int argc, wchar_t** argv, Arguments& arguments, std::wstring& error) {
     std::vector<std::wstring> files;
     for (int i = 1; i < argc; ++i) {
@@ -89,6 +73,7 @@ bool parseArguments(int argc, wchar_t** argv, Arguments& arguments, std::wstring
                 error = L"--size wants a whole number from 1 to 65535";
                 return false;
             }
+            arguments.edge = arguments.size;
         } else if (arg.size() > 1 && arg[0] == L'-') {
             error = L"unknown option '" + arg + L"'";
             return false;
@@ -101,13 +86,17 @@ bool parseArguments(int argc, wchar_t** argv, Arguments& arguments, std::wstring
         return false;
     }
     arguments.picture = fullPath(files[0]);
-    arguments.output = files[1];
+    arguments.output = fullPath(files[1]);
+    if (CompareStringOrdinal(arguments.picture.c_str(), -1, arguments.output.c_str(), -1, TRUE) == CSTR_EQUAL) {
+        error = L"the output file is the picture itself: " + arguments.picture;
+        return false;
+    }
     return true;
 }
 
 int render(const Arguments& arguments) {
-    Thumbnail thumbnail;
-    const RenderResult result = renderThumbnail(arguments.picture, arguments.size, thumbnail);
+    ShellBitmap thumbnail;
+    CallResult result = renderThumbnail(arguments.picture, arguments.size, thumbnail);
     if (FAILED(result.status)) {
         printError(arguments.picture + L": " + result.failedCall + L" failed: " + describe(result.status));
         if (result.status == REGDB_E_CLASSNOTREG) {
@@ -115,12 +104,14 @@ int render(const Arguments& arguments) {
         }
         return 1;
     }
-    if (!writeFile(arguments.output, encodePng(thumbnail.width, thumbnail.height, thumbnail.rgba))) {
-        printError(L"cannot write " + arguments.output + L": " + describe(HRESULT_FROM_WIN32(GetLastError())));
+    PixelSize written;
+    result = savePng(thumbnail, arguments.edge, arguments.output, written);
+    if (FAILED(result.status)) {
+        printError(L"cannot write " + arguments.output + L": " + result.failedCall + L" failed: " +
+                   describe(result.status));
         return 1;
     }
-    std::fwprintf(stdout, L"%ls: %lux%lu -> %ls\n", arguments.picture.c_str(),
-                  static_cast<unsigned long>(thumbnail.width), static_cast<unsigned long>(thumbnail.height),
+    std::fwprintf(stdout, L"%ls: %ux%u -> %ls\n", arguments.picture.c_str(), written.width, written.height,
                   arguments.output.c_str());
     return 0;
 }
@@ -133,7 +124,8 @@ int wmain(int argc, wchar_t** argv) {
     if (argc == 2 && (std::wstring(argv[1]) == L"--help" || std::wstring(argv[1]) == L"-h")) {
         std::fwprintf(stdout, L"Usage: vantrel-thumb [--size N] PICTURE OUTPUT.png\n"
                               L"Renders PICTURE through the registered Vantrel thumbnail handler and saves it as PNG.\n"
-                              L"--size N is the edge length passed to the handler (default 256).\n");
+                              L"--size N fits the thumbnail into N x N keeping its aspect, never enlarging it;\n"
+                              L"without it the PNG keeps the size the handler gives.\n");
         return 0;
     }
     if (!parseArguments(argc, argv, arguments, error)) return usageError(error);

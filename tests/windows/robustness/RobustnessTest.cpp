@@ -13,6 +13,7 @@
 #include "module/Guids.h"
 #include "tests/windows/support/DllUnderTest.h"
 #include "tests/windows/support/Pictures.h"
+#include "tests/windows/support/ProcessResources.h"
 #include "tests/windows/support/TestFiles.h"
 
 namespace vantrel::test {
@@ -27,30 +28,6 @@ std::string hex(HRESULT hr) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(hr));
     return text;
-}
-
-// Committed views of mapped files in this process.
-int mappedViews() {
-    int count = 0;
-    MEMORY_BASIC_INFORMATION region;
-    const char* at = nullptr;
-    while (VirtualQuery(at, &region, sizeof region) == sizeof region) {
-        if (region.State == MEM_COMMIT && region.Type == MEM_MAPPED) ++count;
-        at = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
-    }
-    return count;
-}
-
-// Open handles of this process, found by asking after every handle value in
-// the range a test process uses (GetProcessHandleCount is not available on
-// every system the tests run on).
-int openHandles() {
-    int count = 0;
-    for (ULONG_PTR value = 4; value < 0x10000; value += 4) {
-        DWORD flags = 0;
-        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++count;
-    }
-    return count;
 }
 
 // Opens the file for writing with no sharing and truncates it: refused while
