@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "tests/support/IffBuilder.h"
 
@@ -127,6 +130,25 @@ Values trueColourContent(unsigned w, unsigned h, bool alpha) {
 
 Values greyContent(unsigned w, unsigned h) { return indexedContent(w, h, 256); }
 
+// A photograph-like picture in 256 colours: the same field with grain on
+// every pixel, so that ByteRun1 finds few repeats.
+Values grainyContent(unsigned w, unsigned h) {
+    Noise noise;
+    Values out{w, h, std::vector<std::uint32_t>(std::size_t{w} * h)};
+    for (unsigned y = 0; y < h; ++y)
+        for (unsigned x = 0; x < w; ++x) {
+            const double f = field(x, y, w, h, noise) + (noise.unit() - 0.5) * 0.05;
+            out.at(x, y) = std::uint32_t(level(std::clamp(f, 0.0, 0.999999), 256));
+        }
+    return out;
+}
+
+// The mask of a sprite-like cut-out: an ellipse filling most of the picture.
+bool insideMask(unsigned x, unsigned y, unsigned w, unsigned h) {
+    const double dx = (x - w / 2.0) / (0.45 * w), dy = (y - h / 2.0) / (0.45 * h);
+    return dx * dx + dy * dy <= 1.0;
+}
+
 // ---- Stored bodies ----
 
 unsigned planeRowBytes(unsigned width) { return ((width + 15) / 16) * 2; }
@@ -141,9 +163,18 @@ void appendPlaneRow(Bytes& out, const Values& img, unsigned y, unsigned plane) {
     }
 }
 
-Bytes interleavedRow(const Values& img, unsigned y, unsigned planes) {
+void appendMaskRow(Bytes& out, unsigned width, unsigned height, unsigned y) {
+    const std::size_t start = out.size();
+    out.resize(start + planeRowBytes(width), 0);
+    for (unsigned x = 0; x < width; ++x) {
+        if (insideMask(x, y, width, height)) out[start + x / 8] |= std::uint8_t(0x80u >> (x & 7));
+    }
+}
+
+Bytes interleavedRow(const Values& img, unsigned y, unsigned planes, bool maskPlane) {
     Bytes row;
     for (unsigned j = 0; j < planes; ++j) appendPlaneRow(row, img, y, j);
+    if (maskPlane) appendMaskRow(row, img.width, img.height, y);
     return row;
 }
 
@@ -157,15 +188,17 @@ Bytes chunkyRow(const Values& img, unsigned y, unsigned bytesPerPixel) {
     return row;
 }
 
-Bytes storedBody(const std::string& form, const Values& img, unsigned planes, bool packed) {
+Bytes storedBody(const std::string& form, const Values& img, unsigned planes, bool packed, bool maskPlane) {
     Bytes body;
     if (form == "ACBM") {
         for (unsigned j = 0; j < planes; ++j)
             for (unsigned y = 0; y < img.height; ++y) appendPlaneRow(body, img, y, j);
+        if (maskPlane)
+            for (unsigned y = 0; y < img.height; ++y) appendMaskRow(body, img.width, img.height, y);
         return body;
     }
     for (unsigned y = 0; y < img.height; ++y) {
-        const Bytes row = form == "PBM " ? chunkyRow(img, y, (planes + 7) / 8) : interleavedRow(img, y, planes);
+        const Bytes row = form == "PBM " ? chunkyRow(img, y, (planes + 7) / 8) : interleavedRow(img, y, planes, maskPlane);
         const Bytes stored = packed ? test::packByteRun1(row) : row;
         body.insert(body.end(), stored.begin(), stored.end());
     }
@@ -203,21 +236,52 @@ struct Layout {
     std::string form;
     unsigned planes;
     bool packed;
+    unsigned masking = 0;  // 1 a mask plane, 2 colour 0 transparent
 };
 
 Bytes pictureFile(const Layout& l, const Values& img, const std::vector<Rgb>& cmap, std::uint32_t camg,
                   const Bytes* lineChunk = nullptr, const char* lineId = nullptr) {
     test::IffBuilder file(l.form);
-    file.bmhd({std::uint16_t(img.width), std::uint16_t(img.height), std::uint8_t(l.planes), 0,
+    file.bmhd({std::uint16_t(img.width), std::uint16_t(img.height), std::uint8_t(l.planes), std::uint8_t(l.masking),
                std::uint8_t(l.packed ? 1 : 0), 0});
     if (!cmap.empty()) file.cmap(toCmap(cmap));
     if (camg != 0) file.camg(camg);
     if (lineChunk != nullptr) file.chunk(lineId, *lineChunk);
-    file.body(storedBody(l.form, img, l.planes, l.packed));
+    file.body(storedBody(l.form, img, l.planes, l.packed, l.masking == 1));
     return file.bytes();
 }
 
 std::string size(unsigned w, unsigned h) { return std::to_string(w) + "x" + std::to_string(h); }
+
+// The same picture three times: unmasked, with a mask plane and with colour 0
+// transparent, so that what the mask costs can be read off.
+void addMaskedTwins(std::vector<BenchPicture>& out, const std::string& name, const Layout& layout, const Values& img,
+                    const std::vector<Rgb>& cmap, const char* mode, std::uint32_t camg = 0) {
+    out.push_back({name, mode, pictureFile(layout, img, cmap, camg)});
+    Layout masked = layout;
+    masked.masking = 1;
+    out.push_back({name + ", mask plane", mode, pictureFile(masked, img, cmap, camg)});
+    masked.masking = 2;
+    out.push_back({name + ", transparent colour", mode, pictureFile(masked, img, cmap, camg)});
+}
+
+// The real pictures of ../shared/corpus, when it is there.
+void addCorpus(std::vector<BenchPicture>& out) {
+    namespace fs = std::filesystem;
+    const fs::path dir = VANTREL_CORPUS_DIR;
+    std::error_code error;
+    if (!fs::is_directory(dir, error)) return;
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(dir, error)) {
+        if (entry.is_regular_file() && entry.path().extension() != ".md") files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    for (const fs::path& file : files) {
+        std::ifstream in(file, std::ios::binary);
+        Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        out.push_back({"corpus " + file.filename().string(), "", std::move(bytes)});
+    }
+}
 
 void addClassics(std::vector<BenchPicture>& out, unsigned w, unsigned h) {
     const Layout ilbm5{"ILBM", 5, true}, ilbm6{"ILBM", 6, true}, ilbm4{"ILBM", 4, true};
@@ -261,6 +325,20 @@ std::vector<BenchPicture> benchPictures() {
                    pictureFile({"ILBM", 32, false}, trueColourContent(4096, 4096, true), {}, 0)});
     out.push_back({"256 colours, no planes", "PaletteStrip",
                    test::IffBuilder().cmap(toCmap(gradientPalette(256))).bytes()});
+    addMaskedTwins(out, "640x512 32 colours ILBM packed", {"ILBM", 5, true}, indexedContent(640, 512, 32),
+                   gradientPalette(32), "Indexed");
+    addMaskedTwins(out, "640x512 256 colours ILBM packed", {"ILBM", 8, true}, indexedContent(640, 512, 256),
+                   gradientPalette(256), "Indexed");
+    const std::vector<Rgb> hamBase = gradientPalette(16);
+    addMaskedTwins(out, "640x512 HAM6 ILBM packed", {"ILBM", 6, true}, holdAndModifyContent(640, 512, 4, {hamBase}),
+                   hamBase, "Ham6", 0x800);
+    out.push_back({"640x512 256 colours PBM plain", "Indexed",
+                   pictureFile({"PBM ", 8, false}, indexedContent(640, 512, 256), gradientPalette(256), 0)});
+    out.push_back({"640x512 photo-like 256 colours PBM packed", "Indexed",
+                   pictureFile({"PBM ", 8, true}, grainyContent(640, 512), gradientPalette(256), 0)});
+    out.push_back({"640x512 256 colours ACBM", "Indexed",
+                   pictureFile({"ACBM", 8, false}, indexedContent(640, 512, 256), gradientPalette(256), 0)});
+    addCorpus(out);
     return out;
 }
 

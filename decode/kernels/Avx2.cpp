@@ -22,6 +22,10 @@ struct Avx2Ops {
     static constexpr std::uint32_t width = 32;
     static __m256i spread(std::uint8_t v) { return _mm256_set1_epi8(static_cast<char>(v)); }
     static void copy(std::uint8_t* to, const std::uint8_t* from) { store256(to, load256(from)); }
+    static __m256i choice(bool literal) { return _mm256_set1_epi8(static_cast<char>(-static_cast<int>(literal))); }
+    static __m256i pick(__m256i choice, const std::uint8_t* p, __m256i pattern) {
+        return _mm256_blendv_epi8(pattern, load256(p), choice);
+    }
     static void store(std::uint8_t* p, __m256i v) { store256(p, v); }
 };
 
@@ -166,7 +170,7 @@ void convertShuffled(const std::uint8_t* values, const LookupTables& tables, std
     for (; x < width; ++x) out[x] = tables.palette[values[x]];
 }
 
-// Eight loads per 32-byte store.
+// Larger palettes: one load per pixel, eight words per 32-byte store.
 template <bool Streaming>
 void convertLoaded(const std::uint8_t* values, const LookupTables& tables, std::uint32_t width, std::uint32_t* out) {
     const std::uint32_t* palette = tables.palette;

@@ -42,7 +42,8 @@ struct RowKernels {
     // Bit planes to chunky bytes: planes 0 to planes - 1 (1 to 8) from plane0,
     // stride bytes apart, each planeRowBytes long (an even number that may be
     // read whole); groups bytes of each plane turned into 8 * groups bytes,
-    // byte x getting bit j from plane j of pixel x.
+    // byte x getting bit j from plane j of pixel x. out has room for
+    // 8 * planeRowBytes bytes, which may all be written.
     void (*planesToChunky)(const std::uint8_t* plane0, std::size_t stride, unsigned planes, std::uint32_t groups,
                            std::uint32_t planeRowBytes, std::uint8_t* out);
 
