@@ -184,6 +184,7 @@ void prepareTables(const ImageInfo& info, const RowPlan& plan, DecoderStorage& s
     if (holdsAndModifies(info.pixelMode)) {
         for (unsigned v = 0; v < 256; ++v) s.tables.palette[v] = s.basePalette[v];
         buildHoldTables(info.pixelMode, s.tables);
+        s.tables.holdEightPlanes = info.pixelMode == PixelMode::Ham8;
         refreshHoldPalette(plan, info.pixelMode, s.basePalette, s.tables, true);
     } else if (looksUp(info.pixelMode)) {
         for (unsigned v = 0; v < 256; ++v) s.tables.palette[v] = 0;

@@ -203,6 +203,117 @@ void convertIndexed(const std::uint8_t* values, const LookupTables& tables, unsi
     }
 }
 
+// ---- Hold-and-modify ----
+
+// Sixteen pixels at a time, each colour byte on its own: a pixel either
+// writes a byte (a palette entry writes all four, a modify one colour) or
+// keeps the one before. Each byte's plane holds the written value and a
+// written flag; four rounds of taking the value from 1, 2, 4 and 8 pixels
+// back where none was written leave every pixel with the last value written
+// at or before it, and the bytes held from the pixels before fill the rest.
+// Two byte planes share a register, one per 128-bit lane, so that the byte
+// shifts within lanes serve both.
+struct HoldPlanes {
+    __m256i blueGreen, redAlpha;
+};
+
+// The values' control bits and levels: 8-plane hold-and-modify has 6-bit
+// levels and the control in bits 6 and 7, the others 4-bit levels and the
+// control from bit 4 up, any control above 2 modifying green.
+template <bool EightPlanes>
+HoldPlanes holdSteps(__m128i v, const __m128i (&palette)[4][4], HoldPlanes& written) {
+    const __m128i low = _mm_set1_epi8(EightPlanes ? 0x3F : 0x0F);
+    const __m128i control = _mm_and_si128(_mm_srli_epi16(v, EightPlanes ? 6 : 4), _mm_set1_epi8(EightPlanes ? 3 : 15));
+    const __m128i bits = _mm_and_si128(v, low);
+    const __m128i level = EightPlanes ? _mm_or_si128(_mm_and_si128(_mm_slli_epi16(bits, 2), _mm_set1_epi8(-4)),
+                                                     _mm_and_si128(_mm_srli_epi16(bits, 4), _mm_set1_epi8(3)))
+                                      : _mm_or_si128(bits, _mm_slli_epi16(bits, 4));
+    __m128i entry[4];
+    for (unsigned k = 0; k < 4; ++k) entry[k] = _mm_shuffle_epi8(palette[k][0], _mm_adds_epu8(v, _mm_set1_epi8(0x70)));
+    if constexpr (EightPlanes) {
+        for (unsigned b = 1; b < 4; ++b) {
+            const __m128i index = _mm_adds_epu8(_mm_xor_si128(v, _mm_set1_epi8(static_cast<char>(16 * b))), _mm_set1_epi8(0x70));
+            for (unsigned k = 0; k < 4; ++k) entry[k] = _mm_or_si128(entry[k], _mm_shuffle_epi8(palette[k][b], index));
+        }
+    }
+    const __m128i fromPalette = _mm_cmpeq_epi8(control, _mm_setzero_si128());
+    const __m128i modifiesBlue = _mm_cmpeq_epi8(control, _mm_set1_epi8(1));
+    const __m128i modifiesRed = _mm_cmpeq_epi8(control, _mm_set1_epi8(2));
+    const __m128i wroteBlue = _mm_or_si128(fromPalette, modifiesBlue), wroteRed = _mm_or_si128(fromPalette, modifiesRed);
+    const __m128i wroteGreen = _mm_xor_si128(_mm_or_si128(modifiesBlue, modifiesRed), _mm_set1_epi8(-1));
+    const __m128i blue = _mm_blendv_epi8(level, entry[0], fromPalette);
+    const __m128i green = _mm_blendv_epi8(level, entry[1], fromPalette);
+    const __m128i red = _mm_blendv_epi8(level, entry[2], fromPalette);
+    written = {_mm256_set_m128i(wroteGreen, wroteBlue), _mm256_set_m128i(fromPalette, wroteRed)};
+    return {_mm256_set_m128i(green, blue), _mm256_set_m128i(entry[3], red)};
+}
+
+template <int Distance>
+void holdRound(__m256i& value, __m256i& written) {
+    value = _mm256_blendv_epi8(_mm256_slli_si256(value, Distance), value, written);
+    written = _mm256_or_si256(written, _mm256_slli_si256(written, Distance));
+}
+
+__m256i holdScan(__m256i value, __m256i written, __m256i& held) {
+    holdRound<1>(value, written);
+    holdRound<2>(value, written);
+    holdRound<4>(value, written);
+    holdRound<8>(value, written);
+    const __m256i result = _mm256_blendv_epi8(held, value, written);
+    held = _mm256_shuffle_epi8(result, _mm256_set1_epi8(15));
+    return result;
+}
+
+void storeSixteen(const HoldPlanes& p, std::uint32_t* out) {
+    const __m128i blue = _mm256_castsi256_si128(p.blueGreen), green = _mm256_extracti128_si256(p.blueGreen, 1);
+    const __m128i red = _mm256_castsi256_si128(p.redAlpha), alpha = _mm256_extracti128_si256(p.redAlpha, 1);
+    const __m128i lowBG = _mm_unpacklo_epi8(blue, green), highBG = _mm_unpackhi_epi8(blue, green);
+    const __m128i lowRA = _mm_unpacklo_epi8(red, alpha), highRA = _mm_unpackhi_epi8(red, alpha);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi16(lowBG, lowRA));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4), _mm_unpackhi_epi16(lowBG, lowRA));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpacklo_epi16(highBG, highRA));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 12), _mm_unpackhi_epi16(highBG, highRA));
+}
+
+template <bool EightPlanes>
+void convertHoldRow(const std::uint8_t* values, const LookupTables& t, std::uint32_t width, std::uint32_t* out) {
+    __m128i palette[4][4];
+    for (unsigned k = 0; k < 4; ++k)
+        for (unsigned b = 0; b < 4; ++b) palette[k][b] = load128(t.paletteBytes.bytes[k] + 16 * b);
+    const std::uint32_t first = t.palette[0];
+    const auto spread = [](std::uint32_t byte) { return _mm_set1_epi8(static_cast<char>(byte)); };
+    __m256i heldBG = _mm256_set_m128i(spread((first >> 8) & 0xFF), spread(first & 0xFF));
+    __m256i heldRA = _mm256_set_m128i(spread(first >> 24), spread((first >> 16) & 0xFF));
+    std::uint32_t x = 0;
+    for (; x + 16 <= width; x += 16) {
+        HoldPlanes written;
+        const HoldPlanes steps = holdSteps<EightPlanes>(load128(values + x), palette, written);
+        const HoldPlanes colours{holdScan(steps.blueGreen, written.blueGreen, heldBG),
+                                 holdScan(steps.redAlpha, written.redAlpha, heldRA)};
+        storeSixteen(colours, out + x);
+    }
+    if (x == width) return;
+    // The row's last pixels, from the colour held so far.
+    std::uint32_t held = static_cast<std::uint32_t>(_mm_extract_epi8(_mm256_castsi256_si128(heldBG), 0)) |
+                         static_cast<std::uint32_t>(_mm_extract_epi8(_mm256_extracti128_si256(heldBG, 1), 0)) << 8 |
+                         static_cast<std::uint32_t>(_mm_extract_epi8(_mm256_castsi256_si128(heldRA), 0)) << 16 |
+                         static_cast<std::uint32_t>(_mm_extract_epi8(_mm256_extracti128_si256(heldRA, 1), 0)) << 24;
+    for (; x < width; ++x) {
+        const std::uint64_t step = t.holdStep[values[x]];
+        held = (held & static_cast<std::uint32_t>(step >> 32)) | static_cast<std::uint32_t>(step);
+        out[x] = held;
+    }
+}
+
+void convertHold(const std::uint8_t* values, const LookupTables& t, unsigned, std::uint32_t width,
+                 std::uint32_t* out) {
+    if (t.holdEightPlanes) {
+        convertHoldRow<true>(values, t, width, out);
+    } else {
+        convertHoldRow<false>(values, t, width, out);
+    }
+}
+
 // ---- True colour ----
 
 void convertPlanarRgb(const std::uint8_t* red, const std::uint8_t* green, const std::uint8_t* blue,
@@ -307,10 +418,10 @@ void finishStreaming() { _mm_sfence(); }
 const RowKernels avx2Kernels{unpackRuns,
                              planesToChunky,
                              portable::splitPalette,
-                             portable::preparePaletteNothing,
+                             portable::splitHold,
                              convertIndexed<false>,
                              convertIndexed<true>,
-                             portable::convertHold,
+                             convertHold,
                              convertPlanarRgb,
                              convertPlanarRgba,
                              convertChunkyRgb,

@@ -29,6 +29,9 @@ struct LookupTables {
     std::uint64_t holdStep[256];
     PaletteBytes paletteBytes;  // palette split; for hold-and-modify, the set halves
     PaletteBytes holdKeep;      // the keep halves of holdStep
+    // Hold-and-modify of 7 or 8 planes: 6-bit levels, control in bits 6 and
+    // 7; else 4-bit levels, control from bit 4 up (anything above 2 modifies green).
+    bool holdEightPlanes;
 };
 
 struct RowKernels {
@@ -61,7 +64,8 @@ struct RowKernels {
                                     std::uint32_t width, std::uint32_t* out);
 
     // Hold-and-modify: held starts as palette[0] and becomes
-    // (held & keep) | set with the step of each value in turn.
+    // (held & keep) | set with the step of each value in turn; holdStep is
+    // built for the mode holdEightPlanes names.
     void (*convertHold)(const std::uint8_t* values, const LookupTables& tables, unsigned entries, std::uint32_t width,
                         std::uint32_t* out);
 

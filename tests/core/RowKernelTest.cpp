@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "decode/kernels/RowKernels.h"
@@ -29,11 +30,21 @@ std::uint32_t* words(GuardedBuffer& buffer) { return reinterpret_cast<std::uint3
 LookupTables randomTables(std::mt19937& random) {
     LookupTables t{};
     for (auto& entry : t.palette) entry = static_cast<std::uint32_t>(random());
-    for (unsigned v = 0; v < 256; ++v) {
-        const std::uint32_t keep = (random() & 1) != 0 ? 0xFFFF00FFu : 0;
-        t.holdStep[v] = std::uint64_t{keep} << 32 | (static_cast<std::uint32_t>(random()) & ~keep);
-    }
     return t;
+}
+
+// Hold-and-modify steps as a picture of 8 planes (6-bit levels, control in
+// bits 6 and 7) or fewer (4-bit levels, control from bit 4 up, as "PBM "
+// bytes may have it) has them: control 0 takes the palette entry, 1 sets
+// blue, 2 red, anything higher green.
+void holdStepsFor(bool eightPlanes, LookupTables& t) {
+    t.holdEightPlanes = eightPlanes;
+    for (std::uint32_t v = 0; v < 256; ++v) {
+        const std::uint32_t control = eightPlanes ? v >> 6 : v >> 4, bits = eightPlanes ? v & 63 : v & 15;
+        const std::uint32_t level = eightPlanes ? (bits << 2) | (bits >> 4) : bits * 17;
+        const unsigned shift = control == 1 ? 0 : control == 2 ? 16 : 8;
+        t.holdStep[v] = control == 0 ? t.palette[v] : std::uint64_t{~(0xFFu << shift)} << 32 | level << shift;
+    }
 }
 
 // The split forms serve one kind of lookup per picture: the palette's or the
@@ -43,7 +54,8 @@ LookupTables preparedForPalette(LookupTables t, const RowKernels& k) {
     return t;
 }
 
-LookupTables preparedForHold(LookupTables t, const RowKernels& k) {
+LookupTables preparedForHold(LookupTables t, bool eightPlanes, const RowKernels& k) {
+    holdStepsFor(eightPlanes, t);
     k.prepareHold(t, 256);
     return t;
 }
@@ -74,25 +86,42 @@ protected:
     }
 };
 
-TEST_F(RowKernels_, LookUpPalettesAndHoldSteps) {
+TEST_F(RowKernels_, LookUpPalettes) {
     atEveryTierAndWidth([](const RowKernels& k, std::mt19937& random, std::uint32_t width) {
-        const LookupTables drawn = randomTables(random);
-        const LookupTables t = preparedForPalette(drawn, k), h = preparedForHold(drawn, k);
+        const LookupTables t = preparedForPalette(randomTables(random), k);
         for (unsigned entries : {16u, 32u, 64u, 128u, 256u}) {
             const GuardedBuffer values(randomBytes(random, width, entries));
             GuardedBuffer out(width * 4), streamed(width * 4 + 4, GuardedBuffer::Edge::Start);
             k.convertIndexed(values.begin(), t, entries, width, words(out));
             k.convertIndexedStreaming(values.begin(), t, entries, width, words(streamed) + 1);  // misaligned start
             k.finishStreaming();
-            std::uint32_t held = t.palette[0];
-            GuardedBuffer hold(width * 4);
-            k.convertHold(values.begin(), h, entries, width, words(hold));
             for (std::uint32_t x = 0; x < width; ++x) {
                 const std::uint32_t v = values.begin()[x];
                 ASSERT_EQ(words(out)[x], t.palette[v]) << "entries " << entries << ", pixel " << x;
                 ASSERT_EQ(words(streamed)[x + 1], t.palette[v]) << "streamed, entries " << entries << ", pixel " << x;
-                held = (held & static_cast<std::uint32_t>(t.holdStep[v] >> 32)) | static_cast<std::uint32_t>(t.holdStep[v]);
-                ASSERT_EQ(words(hold)[x], held) << "hold, entries " << entries << ", pixel " << x;
+            }
+        }
+    });
+}
+
+// 5 and 6 planes (values below 32 and 64), "PBM " bytes (any value, 4-bit
+// levels) and 7 and 8 planes (6-bit levels).
+TEST_F(RowKernels_, HoldAndModify) {
+    atEveryTierAndWidth([](const RowKernels& k, std::mt19937& random, std::uint32_t width) {
+        const LookupTables drawn = randomTables(random);
+        const LookupTables hold6 = preparedForHold(drawn, false, k), hold8 = preparedForHold(drawn, true, k);
+        const std::pair<unsigned, const LookupTables*> cases[] = {
+            {32, &hold6}, {64, &hold6}, {256, &hold6}, {128, &hold8}, {256, &hold8}};
+        for (const auto& [entries, h] : cases) {
+            const GuardedBuffer values(randomBytes(random, width, entries));
+            GuardedBuffer out(width * 4);
+            k.convertHold(values.begin(), *h, entries, width, words(out));
+            std::uint32_t held = h->palette[0];
+            for (std::uint32_t x = 0; x < width; ++x) {
+                const std::uint64_t step = h->holdStep[values.begin()[x]];
+                held = (held & static_cast<std::uint32_t>(step >> 32)) | static_cast<std::uint32_t>(step);
+                ASSERT_EQ(words(out)[x], held) << "entries " << entries << (h == &hold8 ? ", 8 planes" : "")
+                                               << ", pixel " << x;
             }
         }
     });
