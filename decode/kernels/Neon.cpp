@@ -124,6 +124,75 @@ void convertIndexed(const std::uint8_t* values, const LookupTables& tables, unsi
     }
 }
 
+// ---- Hold-and-modify ----
+
+// Sixteen pixels at a time, each colour byte on its own: a pixel either
+// writes a byte (a palette entry writes all four, a modify one colour) or
+// keeps the one before. Four rounds of taking the value from 1, 2, 4 and 8
+// pixels back where none was written leave every pixel with the last value
+// written at or before it; the bytes held from the pixels before fill the rest.
+template <unsigned Distance>
+void holdRound(uint8x16_t& value, uint8x16_t& written) {
+    const uint8x16_t zero = vdupq_n_u8(0);
+    value = vbslq_u8(written, value, vextq_u8(zero, value, 16 - Distance));
+    written = vorrq_u8(written, vextq_u8(zero, written, 16 - Distance));
+}
+
+uint8x16_t holdScan(uint8x16_t value, uint8x16_t written, uint8x16_t& held) {
+    holdRound<1>(value, written);
+    holdRound<2>(value, written);
+    holdRound<4>(value, written);
+    holdRound<8>(value, written);
+    const uint8x16_t result = vbslq_u8(written, value, held);
+    held = vdupq_laneq_u8(result, 15);
+    return result;
+}
+
+// 8-plane hold-and-modify has 6-bit levels and the control in bits 6 and 7,
+// the others 4-bit levels and the control from bit 4 up, any control above 2
+// modifying green.
+template <bool EightPlanes>
+void convertHoldRow(const std::uint8_t* values, const LookupTables& t, std::uint32_t width, std::uint32_t* out) {
+    uint8x16x4_t palette[4];
+    for (unsigned k = 0; k < 4; ++k) palette[k] = vld1q_u8_x4(t.paletteBytes.bytes[k]);
+    uint8x16_t held[4];
+    for (unsigned k = 0; k < 4; ++k) held[k] = vdupq_n_u8(static_cast<std::uint8_t>(t.palette[0] >> (8 * k)));
+    std::uint32_t x = 0;
+    for (; x + 16 <= width; x += 16) {
+        const uint8x16_t v = vld1q_u8(values + x);
+        const uint8x16_t control = vshrq_n_u8(v, EightPlanes ? 6 : 4);
+        const uint8x16_t bits = vandq_u8(v, vdupq_n_u8(EightPlanes ? 0x3F : 0x0F));
+        const uint8x16_t level = EightPlanes ? vorrq_u8(vshlq_n_u8(bits, 2), vshrq_n_u8(bits, 4)) : vorrq_u8(bits, vshlq_n_u8(bits, 4));
+        const uint8x16_t fromPalette = vceqq_u8(control, vdupq_n_u8(0));
+        const uint8x16_t modifiesBlue = vceqq_u8(control, vdupq_n_u8(1)), modifiesRed = vceqq_u8(control, vdupq_n_u8(2));
+        const uint8x16_t written[4] = {vorrq_u8(fromPalette, modifiesBlue), vmvnq_u8(vorrq_u8(modifiesBlue, modifiesRed)),
+                                       vorrq_u8(fromPalette, modifiesRed), fromPalette};
+        uint8x16x4_t pixels;
+        for (unsigned k = 0; k < 4; ++k) {
+            const uint8x16_t entry = vqtbl4q_u8(palette[k], v);
+            const uint8x16_t value = k == 3 ? entry : vbslq_u8(fromPalette, entry, level);
+            pixels.val[k] = holdScan(value, written[k], held[k]);
+        }
+        vst4q_u8(reinterpret_cast<std::uint8_t*>(out + x), pixels);
+    }
+    std::uint32_t colour = 0;
+    for (unsigned k = 0; k < 4; ++k) colour |= std::uint32_t{vgetq_lane_u8(held[k], 0)} << (8 * k);
+    for (; x < width; ++x) {
+        const std::uint64_t step = t.holdStep[values[x]];
+        colour = (colour & static_cast<std::uint32_t>(step >> 32)) | static_cast<std::uint32_t>(step);
+        out[x] = colour;
+    }
+}
+
+void convertHold(const std::uint8_t* values, const LookupTables& t, unsigned, std::uint32_t width,
+                 std::uint32_t* out) {
+    if (t.holdEightPlanes) {
+        convertHoldRow<true>(values, t, width, out);
+    } else {
+        convertHoldRow<false>(values, t, width, out);
+    }
+}
+
 // ---- True colour ----
 
 void convertPlanarRgb(const std::uint8_t* red, const std::uint8_t* green, const std::uint8_t* blue,
@@ -213,10 +282,10 @@ void premultiply(std::uint32_t* pixels, std::size_t count) {
 const RowKernels neonKernels{unpackRuns,
                              planesToChunky,
                              portable::splitPalette,
-                             portable::preparePaletteNothing,
+                             portable::splitHold,
                              convertIndexed,
                              convertIndexed,
-                             portable::convertHold,
+                             convertHold,
                              convertPlanarRgb,
                              convertPlanarRgba,
                              convertChunkyRgb,
