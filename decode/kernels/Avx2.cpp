@@ -418,7 +418,7 @@ void finishStreaming() { _mm_sfence(); }
 const RowKernels avx2Kernels{unpackRuns,
                              planesToChunky,
                              portable::splitPalette,
-                             portable::splitHold,
+                             portable::splitHoldPalette,
                              convertIndexed<false>,
                              convertIndexed<true>,
                              convertHold,

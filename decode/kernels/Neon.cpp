@@ -282,7 +282,7 @@ void premultiply(std::uint32_t* pixels, std::size_t count) {
 const RowKernels neonKernels{unpackRuns,
                              planesToChunky,
                              portable::splitPalette,
-                             portable::splitHold,
+                             portable::splitHoldPalette,
                              convertIndexed,
                              convertIndexed,
                              convertHold,

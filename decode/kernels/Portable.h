@@ -166,6 +166,9 @@ inline void splitHold(LookupTables& t, unsigned count) {
     }
 }
 
+// Only the values with control 0 look up the palette: 64 at most.
+inline void splitHoldPalette(LookupTables& t, unsigned count) { splitPalette(t, count < 64 ? count : 64); }
+
 inline void convertIndexed(const std::uint8_t* values, const LookupTables& t, unsigned, std::uint32_t width,
                            std::uint32_t* out) {
     for (std::uint32_t x = 0; x < width; ++x) out[x] = t.palette[values[x]];
