@@ -1,6 +1,11 @@
 #include "decode/RowReader.h"
 
+#include <cstddef>
+
 namespace vantrel {
+
+static_assert(offsetof(DecoderStorage, chunky) % 4096 == 2048, "chunky rows half a page from the row buffer");
+
 namespace {
 
 void zeroFill(std::uint8_t* from, std::uint8_t* to) {

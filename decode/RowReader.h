@@ -15,9 +15,10 @@ constexpr std::size_t maxRowPixels = 4096;
 // The largest stored row ("ILBM", 4096 pixels, 32 planes plus a mask plane).
 constexpr std::size_t maxStoredRow = 512 * 33;
 // A ByteRun1 run may store up to 128 bytes whatever its length, from
-// anywhere before the row's end; 16 more for the runs finished 16 bytes at a
-// time near the end of the body.
-constexpr std::size_t rowBufferSize = maxStoredRow + 128 + 16;
+// anywhere before the row's end; the rest of the 17 KB places what follows
+// (see DecoderStorage).
+constexpr std::size_t rowBufferSize = 17 * 1024;
+static_assert(rowBufferSize >= maxStoredRow + 128 + 16, "room for the longest run past the row");
 
 struct RowGeometry {
     std::uint32_t planeRowBytes;  // one plane row: width rounded up to 16 pixels, in bytes
@@ -33,17 +34,21 @@ struct BodyCursor {
     std::uint32_t remaining;
 };
 
-// The decoder's whole working storage, one block local to each decode.
+// The decoder's whole working storage, one block local to each decode. The
+// chunky rows start half a page (2 KB, modulo 4 KB) from the row buffer, so
+// that turning stored planes into chunky bytes does not read and write
+// addresses 4 KB apart, which the processor would take for a dependency
+// (4K aliasing) and wait on; each member starts at a multiple of 64 bytes.
 struct DecoderStorage {
+    std::uint8_t rowBuffer[rowBufferSize];
     // The palette as the colour map and line palettes set it, before the mask
     // and transparent colour are folded into the lookup tables.
     std::uint32_t basePalette[256];
-    LookupTables tables;
     // The current row's pixel values, one byte per pixel for each group of 8
     // planes: group 0 is planes 0 to 7 (the whole value of up to 8 planes),
     // groups 1 to 3 are planes 8 to 15, 16 to 23 and 24 to 31.
     std::uint8_t chunky[4][maxRowPixels];
-    std::uint8_t rowBuffer[rowBufferSize];
+    LookupTables tables;
 };
 
 // The picture being decoded: its record, row geometry, and read position.
