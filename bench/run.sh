@@ -7,8 +7,9 @@
 # --level caps the decoder's row kernels at that tier (--baseline is
 # --level baseline); a tier this processor lacks prints
 # "LEVEL: not supported on this processor". --update runs every tier this
-# processor has and rewrites BENCHMARKS.md with one table per tier, the
-# processor and its flags, and the tiers it could not measure.
+# processor has (each picture five times, the least time kept, unless other
+# Google Benchmark options are given) and rewrites BENCHMARKS.md with one
+# table per tier, the processor and its flags, and the tiers it could not measure.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 update=no
@@ -40,6 +41,8 @@ model=$(lscpu | sed -n 's/^Model name: *//p' | head -1)
 flags=$(grep -o -w -E 'sse2|avx2|bmi2|avx512f|avx512bw|avx512vl|avx512vbmi|gfni|asimd' /proc/cpuinfo | sort -u | tr '\n' ' ')
 tables=""
 missing=()
+# Each picture five times over, the least time kept: this machine may be shared.
+[ ${#args[@]} -ne 0 ] || args=(--benchmark_repetitions=5 --benchmark_min_time=0.1)
 for tier in baseline avx2 avx512 neon; do
     out=$("$bench" --level "$tier" "${args[@]}")
     if [ "$(echo "$out" | head -1)" = "$tier: not supported on this processor" ]; then
@@ -70,7 +73,8 @@ from disk when that folder is there. "ffmpeg / Vantrel" above 1 means Vantrel
 is faster.
 
 - Times are the benchmark thread's CPU time per picture (Google Benchmark's
-  adjusted CPU time), so that other work on a shared machine does not count.
+  adjusted CPU time), the least of five runs, so that other work on a shared
+  machine counts as little as it can.
 - ffmpeg writes 1 byte per pixel (PAL8 or GRAY8) for palette and grey
   pictures and 4 for hold-and-modify and true colour, ignores "SHAM" and
   "CTBL", ignores masks, and premultiplies nothing; Vantrel writes 4 bytes per
