@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "tests/support/CorpusPresence.h"
 #include "tests/core/GuardedDecode.h"
 
 namespace vantrel::test {
@@ -20,6 +21,7 @@ bool allOpaque(const std::vector<std::uint32_t>& pixels) {
 }
 
 TEST(Corpus, SmallShamPictureShowsItsRowPalettes) {
+    VANTREL_SKIP_WITHOUT_CORPUS();
     const Bytes file = corpusFile("sham-16x4-ham6.ilbm");
     ASSERT_FALSE(file.empty()) << "corpus missing at " << VANTREL_CORPUS_DIR;
     const Decoded d = decodeGuarded(file);
@@ -34,6 +36,7 @@ TEST(Corpus, SmallShamPictureShowsItsRowPalettes) {
 }
 
 TEST(Corpus, LargeShamPictureLoadsAPalettePerRow) {
+    VANTREL_SKIP_WITHOUT_CORPUS();
     const Bytes file = corpusFile("sham-320x256.iff");
     const Decoded d = decodeGuarded(file);
     ASSERT_TRUE(d.ok);
@@ -54,6 +57,7 @@ TEST(Corpus, LargeShamPictureLoadsAPalettePerRow) {
 }
 
 TEST(Corpus, CompressedPictureWithTransparentColour) {
+    VANTREL_SKIP_WITHOUT_CORPUS();
     const Decoded d = decodeGuarded(corpusFile("ilbm8lores.iff"));
     ASSERT_TRUE(d.ok);
     EXPECT_EQ(d.info.pixelMode, PixelMode::Indexed);

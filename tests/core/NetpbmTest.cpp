@@ -14,6 +14,7 @@
 #include <map>
 #include <sstream>
 
+#include "tests/support/CorpusPresence.h"
 #include "tests/core/GuardedDecode.h"
 
 namespace vantrel::test {
@@ -307,6 +308,7 @@ TEST_F(Netpbm, HalfBriteChunkyAndMaskedPicturesBuiltHere) {
 }
 
 TEST_F(Netpbm, CorpusPictureWithTransparentColour) {
+    VANTREL_SKIP_WITHOUT_CORPUS();
     const std::string file = std::string(VANTREL_CORPUS_DIR) + "/ilbm8lores.iff";
     const Decoded ours = decodeGuarded(readFile(file));
     ASSERT_TRUE(ours.ok);

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 
+#include "tests/support/CorpusPresence.h"
 #include "decode/Decoder.h"
 #include "decode/Premultiply.h"
 #include "decode/Simd.h"
@@ -298,6 +299,7 @@ Bytes readFile(const std::string& name) {
 const char* const corpusFiles[] = {"ilbm8lores.iff", "sham-16x4-ham6.ilbm", "sham-320x256.iff"};
 
 TEST(Oracle, CorpusFiles) {
+    VANTREL_SKIP_WITHOUT_CORPUS();
     for (const char* name : corpusFiles) {
         const Bytes file = readFile(name);
         ASSERT_FALSE(file.empty()) << name;
@@ -308,6 +310,7 @@ TEST(Oracle, CorpusFiles) {
 // Damaged copies: bytes overwritten anywhere (more often in the headers, where
 // one byte changes the geometry or the mode) and files cut short.
 TEST(Oracle, MutatedCorpusFiles) {
+    VANTREL_SKIP_WITHOUT_CORPUS();
     std::mt19937 random(1985);
     int pictures = 0;
     for (const char* name : corpusFiles) {
