@@ -41,7 +41,10 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVANTREL_TESTS=OFF >
 cmake --build "$build" -j "$(nproc)" --target vantrel_fuzz_seeds >/dev/null
 "$build/fuzz/vantrel_fuzz_seeds" "$build/pictures"
 rm -f "$build"/pictures/layout-*
-cp "$root"/../shared/corpus/*.iff "$root"/../shared/corpus/*.ilbm "$build/pictures/"
+# The real pictures beside the repository too, where the checkout has them.
+for picture in "$root"/../shared/corpus/*.iff "$root"/../shared/corpus/*.ilbm; do
+    [ -f "$picture" ] && cp "$picture" "$build/pictures/"
+done
 
 purge() { DEBIAN_FRONTEND=noninteractive $sudo apt-get purge -y -q vantrel >/dev/null 2>&1 || true; }
 trap purge EXIT
