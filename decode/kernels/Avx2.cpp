@@ -22,10 +22,6 @@ struct Avx2Ops {
     static constexpr std::uint32_t width = 32;
     static __m256i spread(std::uint8_t v) { return _mm256_set1_epi8(static_cast<char>(v)); }
     static void copy(std::uint8_t* to, const std::uint8_t* from) { store256(to, load256(from)); }
-    static __m256i choice(bool literal) { return _mm256_set1_epi8(static_cast<char>(-static_cast<int>(literal))); }
-    static __m256i pick(__m256i choice, const std::uint8_t* p, __m256i pattern) {
-        return _mm256_blendv_epi8(pattern, load256(p), choice);
-    }
     static void store(std::uint8_t* p, __m256i v) { store256(p, v); }
 };
 
@@ -60,15 +56,11 @@ void storeFlipped(std::uint8_t* out, __m256i low, __m256i high) {
     store256(out + 128, _mm256_permute2x128_si256(first, second, 0x31));
 }
 
-// 256 pixels: 32 bytes of each plane, interleaved so that each 64-bit lane
-// holds one byte of every plane, plane j in byte 7 - j; the flip then leaves
-// pixel i in byte i with plane j in bit j. Missing planes read as zero.
-void planesToChunky256(const std::uint8_t* plane0, std::size_t stride, unsigned planes, std::uint8_t* out) {
-    __m256i r[8];
-    for (unsigned k = 0; k < 8; ++k) {
-        const unsigned j = 7 - k;
-        r[k] = j < planes ? load256(plane0 + j * stride) : _mm256_setzero_si256();
-    }
+// Eight plane registers, plane 7 - k in r[k], interleaved so that each
+// 64-bit lane holds one byte of every plane, plane j in byte 7 - j; the flip
+// then leaves pixel i in byte i with plane j in bit j. The low lanes give
+// out[0..127], the high lanes out[128..255].
+void transposeStore(const __m256i (&r)[8], std::uint8_t* out) {
     const __m256i a0 = _mm256_unpacklo_epi8(r[0], r[1]), a1 = _mm256_unpackhi_epi8(r[0], r[1]);
     const __m256i b0 = _mm256_unpacklo_epi8(r[2], r[3]), b1 = _mm256_unpackhi_epi8(r[2], r[3]);
     const __m256i c0 = _mm256_unpacklo_epi8(r[4], r[5]), c1 = _mm256_unpackhi_epi8(r[4], r[5]);
@@ -79,24 +71,27 @@ void planesToChunky256(const std::uint8_t* plane0, std::size_t stride, unsigned 
     storeFlipped(out + 96, _mm256_unpackhi_epi16(a1, b1), _mm256_unpackhi_epi16(c1, d1));
 }
 
-// 128 pixels with the same steps on 16 bytes of each plane.
-void planesToChunky128(const std::uint8_t* plane0, std::size_t stride, unsigned planes, std::uint8_t* out) {
-    __m128i r[8];
+// 256 pixels from 32 bytes of each plane; missing planes read as zero.
+void planesToChunky256(const std::uint8_t* plane0, std::size_t stride, unsigned planes, std::uint8_t* out) {
+    __m256i r[8];
     for (unsigned k = 0; k < 8; ++k) {
         const unsigned j = 7 - k;
-        r[k] = j < planes ? load128(plane0 + j * stride) : _mm_setzero_si128();
+        r[k] = j < planes ? load256(plane0 + j * stride) : _mm256_setzero_si256();
     }
-    __m256i wide[8];
-    for (unsigned k = 0; k < 8; ++k) wide[k] = _mm256_inserti128_si256(_mm256_setzero_si256(), r[k], 0);
+    transposeStore(r, out);
+}
+
+// 128 pixels from 16 bytes of each plane, by way of a buffer for the high
+// lanes' unused half.
+void planesToChunky128(const std::uint8_t* plane0, std::size_t stride, unsigned planes, std::uint8_t* out) {
+    __m256i r[8];
+    for (unsigned k = 0; k < 8; ++k) {
+        const unsigned j = 7 - k;
+        r[k] = j < planes ? _mm256_inserti128_si256(_mm256_setzero_si256(), load128(plane0 + j * stride), 0)
+                          : _mm256_setzero_si256();
+    }
     alignas(32) std::uint8_t both[256];
-    const __m256i a0 = _mm256_unpacklo_epi8(wide[0], wide[1]), a1 = _mm256_unpackhi_epi8(wide[0], wide[1]);
-    const __m256i b0 = _mm256_unpacklo_epi8(wide[2], wide[3]), b1 = _mm256_unpackhi_epi8(wide[2], wide[3]);
-    const __m256i c0 = _mm256_unpacklo_epi8(wide[4], wide[5]), c1 = _mm256_unpackhi_epi8(wide[4], wide[5]);
-    const __m256i d0 = _mm256_unpacklo_epi8(wide[6], wide[7]), d1 = _mm256_unpackhi_epi8(wide[6], wide[7]);
-    storeFlipped(both, _mm256_unpacklo_epi16(a0, b0), _mm256_unpacklo_epi16(c0, d0));
-    storeFlipped(both + 32, _mm256_unpackhi_epi16(a0, b0), _mm256_unpackhi_epi16(c0, d0));
-    storeFlipped(both + 64, _mm256_unpacklo_epi16(a1, b1), _mm256_unpacklo_epi16(c1, d1));
-    storeFlipped(both + 96, _mm256_unpackhi_epi16(a1, b1), _mm256_unpackhi_epi16(c1, d1));
+    transposeStore(r, both);
     for (unsigned i = 0; i < 128; i += 32) store256(out + i, load256(both + i));
 }
 
@@ -292,17 +287,12 @@ void convertHoldRow(const std::uint8_t* values, const LookupTables& t, std::uint
                                  holdScan(steps.redAlpha, written.redAlpha, heldRA)};
         storeSixteen(colours, out + x);
     }
-    if (x == width) return;
     // The row's last pixels, from the colour held so far.
-    std::uint32_t held = static_cast<std::uint32_t>(_mm_extract_epi8(_mm256_castsi256_si128(heldBG), 0)) |
-                         static_cast<std::uint32_t>(_mm_extract_epi8(_mm256_extracti128_si256(heldBG, 1), 0)) << 8 |
-                         static_cast<std::uint32_t>(_mm_extract_epi8(_mm256_castsi256_si128(heldRA), 0)) << 16 |
-                         static_cast<std::uint32_t>(_mm_extract_epi8(_mm256_extracti128_si256(heldRA, 1), 0)) << 24;
-    for (; x < width; ++x) {
-        const std::uint64_t step = t.holdStep[values[x]];
-        held = (held & static_cast<std::uint32_t>(step >> 32)) | static_cast<std::uint32_t>(step);
-        out[x] = held;
-    }
+    const std::uint32_t held = static_cast<std::uint32_t>(_mm_extract_epi8(_mm256_castsi256_si128(heldBG), 0)) |
+                               static_cast<std::uint32_t>(_mm_extract_epi8(_mm256_extracti128_si256(heldBG, 1), 0)) << 8 |
+                               static_cast<std::uint32_t>(_mm_extract_epi8(_mm256_castsi256_si128(heldRA), 0)) << 16 |
+                               static_cast<std::uint32_t>(_mm_extract_epi8(_mm256_extracti128_si256(heldRA, 1), 0)) << 24;
+    portable::convertHoldFrom(values, t, x, width, held, out);
 }
 
 void convertHold(const std::uint8_t* values, const LookupTables& t, unsigned, std::uint32_t width,

@@ -177,11 +177,7 @@ void convertHoldRow(const std::uint8_t* values, const LookupTables& t, std::uint
     }
     std::uint32_t colour = 0;
     for (unsigned k = 0; k < 4; ++k) colour |= std::uint32_t{vgetq_lane_u8(held[k], 0)} << (8 * k);
-    for (; x < width; ++x) {
-        const std::uint64_t step = t.holdStep[values[x]];
-        colour = (colour & static_cast<std::uint32_t>(step >> 32)) | static_cast<std::uint32_t>(step);
-        out[x] = colour;
-    }
+    portable::convertHoldFrom(values, t, x, width, colour, out);
 }
 
 void convertHold(const std::uint8_t* values, const LookupTables& t, unsigned, std::uint32_t width,

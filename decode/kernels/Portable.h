@@ -106,32 +106,6 @@ std::uint8_t* unpackRunsBlocks(const std::uint8_t*& position, const std::uint8_t
     return out;
 }
 
-// The same without a branch on the run's kind: a literal's bytes and a
-// repeat's byte are both made ready and the control byte picks one, so that
-// runs of both kinds in any order cost the processor no misprediction.
-template <typename Ops>
-std::uint8_t* unpackRunsPicked(const std::uint8_t*& position, const std::uint8_t* safeEnd, std::uint8_t* out,
-                               const std::uint8_t* rowEnd) {
-    constexpr std::uint32_t first = Ops::width > 32 ? Ops::width : 32;
-    const std::uint8_t* p = position;
-    while (p < safeEnd && out < rowEnd) {
-        const std::uint32_t control = p[0];
-        const bool literal = control < 128;
-        const std::uint32_t repeat = control == 128 ? 0u : 257u - control;
-        const std::uint32_t count = literal ? control + 1u : repeat;
-        const auto choice = Ops::choice(literal);
-        const auto pattern = Ops::spread(p[1]);
-        for (std::uint32_t i = 0; i < first; i += Ops::width) Ops::store(out + i, Ops::pick(choice, p + 1 + i, pattern));
-        if (count > first) {
-            for (std::uint32_t i = first; i < count; i += Ops::width) Ops::store(out + i, Ops::pick(choice, p + 1 + i, pattern));
-        }
-        p += literal ? count + 1u : (control == 128 ? 1u : 2u);
-        out += count;
-    }
-    position = p;
-    return out;
-}
-
 struct WordOps {
     static constexpr std::uint32_t width = 8;
     static std::uint64_t spread(std::uint8_t v) { return v * 0x0101010101010101ull; }
@@ -172,6 +146,17 @@ inline void splitHoldPalette(LookupTables& t, unsigned count) { splitPalette(t, 
 inline void convertIndexed(const std::uint8_t* values, const LookupTables& t, unsigned, std::uint32_t width,
                            std::uint32_t* out) {
     for (std::uint32_t x = 0; x < width; ++x) out[x] = t.palette[values[x]];
+}
+
+// Pixels from to width - 1 from the colour held before them: the ends of
+// rows that the vector kernels leave.
+inline void convertHoldFrom(const std::uint8_t* values, const LookupTables& t, std::uint32_t from,
+                            std::uint32_t width, std::uint32_t held, std::uint32_t* out) {
+    for (std::uint32_t x = from; x < width; ++x) {
+        const std::uint64_t step = t.holdStep[values[x]];
+        held = (held & static_cast<std::uint32_t>(step >> 32)) | static_cast<std::uint32_t>(step);
+        out[x] = held;
+    }
 }
 
 // Two pixels per step on the held colour: their two steps composed into one,
