@@ -151,7 +151,7 @@ private:
 }  // namespace
 }  // namespace vantrel::bench
 
-// --level NAME (baseline, avx2, avx512, neon or best; --baseline is
+// --level NAME (baseline, avx2, avx2-gfni, avx512, neon or best; --baseline is
 // --level baseline) caps the decoder at that tier; the other arguments go to
 // Google Benchmark. Returns 0, or 1 when the tier is not this processor's,
 // 2 when there is no such tier.
@@ -173,6 +173,7 @@ static int takeLevelOption(int& argc, char** argv, std::string& name) {
     using vantrel::SimdLevel;
     if (name == "best") return 0;
     const std::pair<const char*, SimdLevel> tiers[] = {{"baseline", SimdLevel::Baseline}, {"avx2", SimdLevel::Avx2},
+                                                       {"avx2-gfni", SimdLevel::Avx2Gfni},
                                                        {"avx512", SimdLevel::Avx512}, {"neon", SimdLevel::Neon}};
     for (const auto& [tierName, tier] : tiers) {
         if (name != tierName) continue;
@@ -187,7 +188,7 @@ int main(int argc, char** argv) {
     std::string level;
     switch (takeLevelOption(argc, argv, level)) {
         case 1: std::printf("%s: not supported on this processor\n", level.c_str()); return 0;
-        case 2: std::fprintf(stderr, "vantrel_bench: unknown level '%s' (baseline, avx2, avx512, neon, best)\n", level.c_str()); return 2;
+        case 2: std::fprintf(stderr, "vantrel_bench: unknown level '%s' (baseline, avx2, avx2-gfni, avx512, neon, best)\n", level.c_str()); return 2;
         default: break;
     }
     static std::vector<BenchPicture> pictures = benchPictures();

@@ -3,7 +3,7 @@
 # $VANTREL_BENCH_BUILD_DIR) and prints one table: Vantrel's parse + decode
 # (premultiplied) against ffmpeg's IFF decoder and a memset of the output, per
 # picture.
-#   bench/run.sh [--level baseline|avx2|avx512|neon|best] [--update] [Google Benchmark options]
+#   bench/run.sh [--level baseline|avx2|avx2-gfni|avx512|neon|best] [--update] [Google Benchmark options]
 # --level caps the decoder's row kernels at that tier (--baseline is
 # --level baseline); a tier this processor lacks prints
 # "LEVEL: not supported on this processor". --update runs every tier this
@@ -43,7 +43,7 @@ tables=""
 missing=()
 # Each picture five times over, the least time kept: this machine may be shared.
 [ ${#args[@]} -ne 0 ] || args=(--benchmark_repetitions=5 --benchmark_min_time=0.1)
-for tier in baseline avx2 avx512 neon; do
+for tier in baseline avx2 avx2-gfni avx512 neon; do
     out=$("$bench" --level "$tier" "${args[@]}")
     if [ "$(echo "$out" | head -1)" = "$tier: not supported on this processor" ]; then
         missing+=("$tier")

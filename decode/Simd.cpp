@@ -68,7 +68,8 @@ SimdLevel detect() {
     if ((state & zmmState) == zmmState && hasAll(extended.ebx, ebxAvx512) && hasAll(extended.ecx, ecxAvx512)) {
         return SimdLevel::Avx512;
     }
-    return SimdLevel::Avx2;
+    const unsigned ecxGfni = 1u << 8;
+    return hasAll(extended.ecx, ecxGfni) ? SimdLevel::Avx2Gfni : SimdLevel::Avx2;
 }
 
 bool tierOfThisArchitecture(SimdLevel level) { return level != SimdLevel::Neon; }
@@ -110,6 +111,7 @@ void limitSimdLevel(SimdLevel level) { cap.store(static_cast<int>(level), std::m
 const char* simdLevelName(SimdLevel level) {
     switch (level) {
         case SimdLevel::Avx2: return "AVX2 (with BMI2)";
+        case SimdLevel::Avx2Gfni: return "AVX2 (with BMI2 and GFNI)";
         case SimdLevel::Avx512: return "AVX-512 (F, BW, VL, VBMI, GFNI)";
         case SimdLevel::Neon: return "NEON (AArch64)";
         default: break;

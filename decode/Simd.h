@@ -14,13 +14,14 @@
 
 namespace vantrel {
 
-// Tiers of one architecture rise with their value: Baseline, Avx2, Avx512 on
-// x86-64; Baseline, Neon on AArch64.
+// Tiers of one architecture rise with their value: Baseline, Avx2, Avx2Gfni,
+// Avx512 on x86-64; Baseline, Neon on AArch64.
 enum class SimdLevel : int {
     Baseline = 0,  // SSE2 on x86-64, plain C++ elsewhere
     Avx2 = 1,      // AVX2 and BMI2, with the system saving the YMM state
-    Avx512 = 2,    // AVX-512 F, BW, VL, VBMI and GFNI, with the system saving their state
-    Neon = 3,      // AArch64 Advanced SIMD
+    Avx2Gfni = 2,  // the same with GFNI (processors with GFNI but not AVX-512)
+    Avx512 = 3,    // AVX-512 F, BW, VL, VBMI and GFNI, with the system saving their state
+    Neon = 4,      // AArch64 Advanced SIMD
 };
 
 // What this processor and system support.

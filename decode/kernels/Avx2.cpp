@@ -9,12 +9,14 @@
 #if VANTREL_X86_64
 #include <immintrin.h>
 
+#include "decode/kernels/Avx2Planes.h"
+
 namespace vantrel::kernels {
 namespace {
 
-__m256i load256(const void* p) { return _mm256_loadu_si256(static_cast<const __m256i*>(p)); }
-void store256(void* p, __m256i v) { _mm256_storeu_si256(static_cast<__m256i*>(p), v); }
-__m128i load128(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
+using avx2::load128;
+using avx2::load256;
+using avx2::store256;
 
 // ---- ByteRun1 ----
 
@@ -32,78 +34,25 @@ std::uint8_t* unpackRuns(const std::uint8_t*& position, const std::uint8_t* safe
 
 // ---- Bit planes to chunky ----
 
-// Flips each 64-bit lane about its anti-diagonal: bit c of byte r moves to
-// bit 7 - r of byte 7 - c.
-__m256i flipAntiDiagonal(__m256i x) {
-    const __m256i k4 = _mm256_set1_epi64x(static_cast<long long>(0xF0F0F0F00F0F0F0Full));
-    const __m256i k2 = _mm256_set1_epi64x(static_cast<long long>(0xCCCC0000CCCC0000ull));
-    const __m256i k1 = _mm256_set1_epi64x(static_cast<long long>(0xAA00AA00AA00AA00ull));
-    __m256i t = _mm256_xor_si256(x, _mm256_slli_epi64(x, 36));
-    x = _mm256_xor_si256(x, _mm256_and_si256(k4, _mm256_xor_si256(t, _mm256_srli_epi64(x, 36))));
-    t = _mm256_and_si256(k2, _mm256_xor_si256(x, _mm256_slli_epi64(x, 18)));
-    x = _mm256_xor_si256(x, _mm256_xor_si256(t, _mm256_srli_epi64(t, 18)));
-    t = _mm256_and_si256(k1, _mm256_xor_si256(x, _mm256_slli_epi64(x, 9)));
-    return _mm256_xor_si256(x, _mm256_xor_si256(t, _mm256_srli_epi64(t, 9)));
-}
-
-// The two 128-bit lanes work on plane bytes 0 to 15 and 16 to 31: pixels
-// 0 to 127 and 128 to 255. Each pair of flipped vectors holds 32 chunky bytes
-// of each half; their lanes are regrouped so that each store is contiguous.
-void storeFlipped(std::uint8_t* out, __m256i low, __m256i high) {
-    const __m256i first = flipAntiDiagonal(_mm256_unpacklo_epi32(low, high));
-    const __m256i second = flipAntiDiagonal(_mm256_unpackhi_epi32(low, high));
-    store256(out, _mm256_permute2x128_si256(first, second, 0x20));
-    store256(out + 128, _mm256_permute2x128_si256(first, second, 0x31));
-}
-
-// Eight plane registers, plane 7 - k in r[k], interleaved so that each
-// 64-bit lane holds one byte of every plane, plane j in byte 7 - j; the flip
-// then leaves pixel i in byte i with plane j in bit j. The low lanes give
-// out[0..127], the high lanes out[128..255].
-void transposeStore(const __m256i (&r)[8], std::uint8_t* out) {
-    const __m256i a0 = _mm256_unpacklo_epi8(r[0], r[1]), a1 = _mm256_unpackhi_epi8(r[0], r[1]);
-    const __m256i b0 = _mm256_unpacklo_epi8(r[2], r[3]), b1 = _mm256_unpackhi_epi8(r[2], r[3]);
-    const __m256i c0 = _mm256_unpacklo_epi8(r[4], r[5]), c1 = _mm256_unpackhi_epi8(r[4], r[5]);
-    const __m256i d0 = _mm256_unpacklo_epi8(r[6], r[7]), d1 = _mm256_unpackhi_epi8(r[6], r[7]);
-    storeFlipped(out, _mm256_unpacklo_epi16(a0, b0), _mm256_unpacklo_epi16(c0, d0));
-    storeFlipped(out + 32, _mm256_unpackhi_epi16(a0, b0), _mm256_unpackhi_epi16(c0, d0));
-    storeFlipped(out + 64, _mm256_unpacklo_epi16(a1, b1), _mm256_unpacklo_epi16(c1, d1));
-    storeFlipped(out + 96, _mm256_unpackhi_epi16(a1, b1), _mm256_unpackhi_epi16(c1, d1));
-}
-
-// 256 pixels from 32 bytes of each plane; missing planes read as zero.
-void planesToChunky256(const std::uint8_t* plane0, std::size_t stride, unsigned planes, std::uint8_t* out) {
-    __m256i r[8];
-    for (unsigned k = 0; k < 8; ++k) {
-        const unsigned j = 7 - k;
-        r[k] = j < planes ? load256(plane0 + j * stride) : _mm256_setzero_si256();
+// Each 64-bit lane flipped about its anti-diagonal by three rounds of bit
+// swaps: bit c of byte r moves to bit 7 - r of byte 7 - c.
+struct SwapFlip {
+    static __m256i flip(__m256i x) {
+        const __m256i k4 = _mm256_set1_epi64x(static_cast<long long>(0xF0F0F0F00F0F0F0Full));
+        const __m256i k2 = _mm256_set1_epi64x(static_cast<long long>(0xCCCC0000CCCC0000ull));
+        const __m256i k1 = _mm256_set1_epi64x(static_cast<long long>(0xAA00AA00AA00AA00ull));
+        __m256i t = _mm256_xor_si256(x, _mm256_slli_epi64(x, 36));
+        x = _mm256_xor_si256(x, _mm256_and_si256(k4, _mm256_xor_si256(t, _mm256_srli_epi64(x, 36))));
+        t = _mm256_and_si256(k2, _mm256_xor_si256(x, _mm256_slli_epi64(x, 18)));
+        x = _mm256_xor_si256(x, _mm256_xor_si256(t, _mm256_srli_epi64(t, 18)));
+        t = _mm256_and_si256(k1, _mm256_xor_si256(x, _mm256_slli_epi64(x, 9)));
+        return _mm256_xor_si256(x, _mm256_xor_si256(t, _mm256_srli_epi64(t, 9)));
     }
-    transposeStore(r, out);
-}
-
-// 128 pixels from 16 bytes of each plane, by way of a buffer for the high
-// lanes' unused half.
-void planesToChunky128(const std::uint8_t* plane0, std::size_t stride, unsigned planes, std::uint8_t* out) {
-    __m256i r[8];
-    for (unsigned k = 0; k < 8; ++k) {
-        const unsigned j = 7 - k;
-        r[k] = j < planes ? _mm256_inserti128_si256(_mm256_setzero_si256(), load128(plane0 + j * stride), 0)
-                          : _mm256_setzero_si256();
-    }
-    alignas(32) std::uint8_t both[256];
-    transposeStore(r, both);
-    for (unsigned i = 0; i < 128; i += 32) store256(out + i, load256(both + i));
-}
+};
 
 void planesToChunky(const std::uint8_t* plane0, std::size_t stride, unsigned planes, std::uint32_t groups,
                     std::uint32_t planeRowBytes, std::uint8_t* out) {
-    std::uint32_t b = 0;
-    for (; b < groups && b + 32 <= planeRowBytes; b += 32) planesToChunky256(plane0 + b, stride, planes, out + 8 * b);
-    if (b < groups && b + 16 <= planeRowBytes) {
-        planesToChunky128(plane0 + b, stride, planes, out + 8 * b);
-        b += 16;
-    }
-    portable::planesToChunkyFrom(plane0, stride, planes, b, groups, out);
+    avx2::planesToChunky<SwapFlip>(plane0, stride, planes, groups, planeRowBytes, out);
 }
 
 // ---- Palette lookup ----
@@ -200,107 +149,130 @@ void convertIndexed(const std::uint8_t* values, const LookupTables& tables, unsi
 
 // ---- Hold-and-modify ----
 
-// Sixteen pixels at a time, each colour byte on its own: a pixel either
-// writes a byte (a palette entry writes all four, a modify one colour) or
-// keeps the one before. Each byte's plane holds the written value and a
-// written flag; four rounds of taking the value from 1, 2, 4 and 8 pixels
-// back where none was written leave every pixel with the last value written
-// at or before it, and the bytes held from the pixels before fill the rest.
-// Two byte planes share a register, one per 128-bit lane, so that the byte
-// shifts within lanes serve both.
-struct HoldPlanes {
-    __m256i blueGreen, redAlpha;
+// Thirty-two pixels at a time, each colour byte in a register of its own: a
+// pixel either writes a byte (a palette entry writes all four, a modify one
+// colour) or keeps the one before. For each byte, every pixel finds the last
+// pixel at or before it in its 128-bit lane that wrote the byte (a running
+// maximum of positions, four rounds of byte shifts) and takes that pixel's
+// value with one vpshufb; pixels with no writer in their lane take the byte
+// held from before: for the low lane the byte held from the pixels before
+// these 32, for the high lane the low lane's last.
+struct HoldWrites {
+    __m256i value[4];  // blue, green, red, alpha as each pixel would write them
+    __m256i wrote[4];  // whether it writes them
 };
 
 // The values' control bits and levels: 8-plane hold-and-modify has 6-bit
 // levels and the control in bits 6 and 7, the others 4-bit levels and the
-// control from bit 4 up, any control above 2 modifying green.
-template <bool EightPlanes>
-HoldPlanes holdSteps(__m128i v, const __m128i (&palette)[4][4], HoldPlanes& written) {
-    const __m128i low = _mm_set1_epi8(EightPlanes ? 0x3F : 0x0F);
-    const __m128i control = _mm_and_si128(_mm_srli_epi16(v, EightPlanes ? 6 : 4), _mm_set1_epi8(EightPlanes ? 3 : 15));
-    const __m128i bits = _mm_and_si128(v, low);
-    const __m128i level = EightPlanes ? _mm_or_si128(_mm_and_si128(_mm_slli_epi16(bits, 2), _mm_set1_epi8(-4)),
-                                                     _mm_and_si128(_mm_srli_epi16(bits, 4), _mm_set1_epi8(3)))
-                                      : _mm_or_si128(bits, _mm_slli_epi16(bits, 4));
-    __m128i entry[4];
-    for (unsigned k = 0; k < 4; ++k) entry[k] = _mm_shuffle_epi8(palette[k][0], _mm_adds_epu8(v, _mm_set1_epi8(0x70)));
+// control from bit 4 up, any control above 2 modifying green. Palette entries
+// are looked up in blocks of 16 (one block for 6 planes, whose entries are
+// the values below 16); alpha only where the palette is not all opaque.
+template <bool EightPlanes, bool Opaque>
+HoldWrites holdWrites(__m256i v, const __m256i (&palette)[4][4]) {
+    constexpr unsigned bytes = Opaque ? 3 : 4;
+    const __m256i low = _mm256_set1_epi8(EightPlanes ? 0x3F : 0x0F);
+    const __m256i control = _mm256_and_si256(_mm256_srli_epi16(v, EightPlanes ? 6 : 4), _mm256_set1_epi8(EightPlanes ? 3 : 15));
+    const __m256i bits = _mm256_and_si256(v, low);
+    const __m256i level =
+        EightPlanes ? _mm256_or_si256(_mm256_and_si256(_mm256_slli_epi16(bits, 2), _mm256_set1_epi8(-4)),
+                                      _mm256_and_si256(_mm256_srli_epi16(bits, 4), _mm256_set1_epi8(3)))
+                    : _mm256_or_si256(bits, _mm256_slli_epi16(bits, 4));
+    __m256i entry[4] = {};
+    const __m256i first = EightPlanes ? _mm256_adds_epu8(v, _mm256_set1_epi8(0x70)) : v;
+    for (unsigned k = 0; k < bytes; ++k) entry[k] = _mm256_shuffle_epi8(palette[k][0], first);
     if constexpr (EightPlanes) {
         for (unsigned b = 1; b < 4; ++b) {
-            const __m128i index = _mm_adds_epu8(_mm_xor_si128(v, _mm_set1_epi8(static_cast<char>(16 * b))), _mm_set1_epi8(0x70));
-            for (unsigned k = 0; k < 4; ++k) entry[k] = _mm_or_si128(entry[k], _mm_shuffle_epi8(palette[k][b], index));
+            const __m256i index = _mm256_adds_epu8(_mm256_xor_si256(v, _mm256_set1_epi8(static_cast<char>(16 * b))),
+                                                   _mm256_set1_epi8(0x70));
+            for (unsigned k = 0; k < bytes; ++k) entry[k] = _mm256_or_si256(entry[k], _mm256_shuffle_epi8(palette[k][b], index));
         }
     }
-    const __m128i fromPalette = _mm_cmpeq_epi8(control, _mm_setzero_si128());
-    const __m128i modifiesBlue = _mm_cmpeq_epi8(control, _mm_set1_epi8(1));
-    const __m128i modifiesRed = _mm_cmpeq_epi8(control, _mm_set1_epi8(2));
-    const __m128i wroteBlue = _mm_or_si128(fromPalette, modifiesBlue), wroteRed = _mm_or_si128(fromPalette, modifiesRed);
-    const __m128i wroteGreen = _mm_xor_si128(_mm_or_si128(modifiesBlue, modifiesRed), _mm_set1_epi8(-1));
-    const __m128i blue = _mm_blendv_epi8(level, entry[0], fromPalette);
-    const __m128i green = _mm_blendv_epi8(level, entry[1], fromPalette);
-    const __m128i red = _mm_blendv_epi8(level, entry[2], fromPalette);
-    written = {_mm256_set_m128i(wroteGreen, wroteBlue), _mm256_set_m128i(fromPalette, wroteRed)};
-    return {_mm256_set_m128i(green, blue), _mm256_set_m128i(entry[3], red)};
+    const __m256i fromPalette = _mm256_cmpeq_epi8(control, _mm256_setzero_si256());
+    const __m256i modifiesBlue = _mm256_cmpeq_epi8(control, _mm256_set1_epi8(1));
+    const __m256i modifiesRed = _mm256_cmpeq_epi8(control, _mm256_set1_epi8(2));
+    HoldWrites w;
+    w.value[0] = _mm256_blendv_epi8(level, entry[0], fromPalette);
+    w.value[1] = _mm256_blendv_epi8(level, entry[1], fromPalette);
+    w.value[2] = _mm256_blendv_epi8(level, entry[2], fromPalette);
+    w.value[3] = entry[3];
+    w.wrote[0] = _mm256_or_si256(fromPalette, modifiesBlue);
+    w.wrote[1] = _mm256_xor_si256(_mm256_or_si256(modifiesBlue, modifiesRed), _mm256_set1_epi8(-1));
+    w.wrote[2] = _mm256_or_si256(fromPalette, modifiesRed);
+    w.wrote[3] = fromPalette;
+    return w;
 }
 
-template <int Distance>
-void holdRound(__m256i& value, __m256i& written) {
-    value = _mm256_blendv_epi8(_mm256_slli_si256(value, Distance), value, written);
-    written = _mm256_or_si256(written, _mm256_slli_si256(written, Distance));
-}
-
-__m256i holdScan(__m256i value, __m256i written, __m256i& held) {
-    holdRound<1>(value, written);
-    holdRound<2>(value, written);
-    holdRound<4>(value, written);
-    holdRound<8>(value, written);
-    const __m256i result = _mm256_blendv_epi8(held, value, written);
-    held = _mm256_shuffle_epi8(result, _mm256_set1_epi8(15));
+// One byte of 32 pixels. held has the byte held so far in every position and
+// gets this block's last.
+__m256i holdByte(__m256i value, __m256i wrote, __m256i& held) {
+    // Writers are 0x80 + their position in the lane, others 0, so that the
+    // running maximum is the last writer, and the shifts bring in 0.
+    const __m256i writer = _mm256_setr_epi8(-128, -127, -126, -125, -124, -123, -122, -121, -120, -119, -118, -117, -116,
+                                            -115, -114, -113, -128, -127, -126, -125, -124, -123, -122, -121, -120, -119,
+                                            -118, -117, -116, -115, -114, -113);
+    __m256i last = _mm256_and_si256(wrote, writer);
+    last = _mm256_max_epu8(last, _mm256_slli_si256(last, 1));
+    last = _mm256_max_epu8(last, _mm256_slli_si256(last, 2));
+    last = _mm256_max_epu8(last, _mm256_slli_si256(last, 4));
+    last = _mm256_max_epu8(last, _mm256_slli_si256(last, 8));
+    // As vpshufb indices: the writer's position, or bit 7 set where none.
+    const __m256i index = _mm256_xor_si256(last, _mm256_set1_epi8(-128));
+    const __m256i taken = _mm256_shuffle_epi8(value, index);
+    const __m256i lowDone = _mm256_blendv_epi8(taken, held, index);
+    const __m256i lowLast = _mm256_shuffle_epi8(_mm256_permute2x128_si256(lowDone, lowDone, 0x00), _mm256_set1_epi8(15));
+    const __m256i result = _mm256_blendv_epi8(taken, _mm256_blend_epi32(held, lowLast, 0xF0), index);
+    held = _mm256_shuffle_epi8(_mm256_permute2x128_si256(result, result, 0x11), _mm256_set1_epi8(15));
     return result;
 }
 
-void storeSixteen(const HoldPlanes& p, std::uint32_t* out) {
-    const __m128i blue = _mm256_castsi256_si128(p.blueGreen), green = _mm256_extracti128_si256(p.blueGreen, 1);
-    const __m128i red = _mm256_castsi256_si128(p.redAlpha), alpha = _mm256_extracti128_si256(p.redAlpha, 1);
-    const __m128i lowBG = _mm_unpacklo_epi8(blue, green), highBG = _mm_unpackhi_epi8(blue, green);
-    const __m128i lowRA = _mm_unpacklo_epi8(red, alpha), highRA = _mm_unpackhi_epi8(red, alpha);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi16(lowBG, lowRA));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4), _mm_unpackhi_epi16(lowBG, lowRA));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpacklo_epi16(highBG, highRA));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 12), _mm_unpackhi_epi16(highBG, highRA));
+std::uint32_t lowByte(__m256i v) { return static_cast<std::uint32_t>(_mm256_cvtsi256_si32(v)) & 0xFF; }
+
+// Whether the first count palette entries are all opaque: then every pixel is.
+bool paletteOpaque(const LookupTables& t, unsigned count) {
+    for (unsigned i = 0; i < count; i += 16) {
+        const __m128i alpha = load128(t.paletteBytes.bytes[3] + i);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(alpha, _mm_set1_epi8(-1))) != 0xFFFF) return false;
+    }
+    return (t.palette[0] >> 24) == 0xFF;
+}
+
+template <bool EightPlanes, bool Opaque>
+void convertHoldRow(const std::uint8_t* values, const LookupTables& t, std::uint32_t width, std::uint32_t* out) {
+    __m256i palette[4][4] = {};
+    for (unsigned k = 0; k < (Opaque ? 3 : 4); ++k)
+        for (unsigned b = 0; b < (EightPlanes ? 4 : 1); ++b)
+            palette[k][b] = _mm256_broadcastsi128_si256(load128(t.paletteBytes.bytes[k] + 16 * b));
+    const std::uint32_t first = t.palette[0];
+    __m256i held[4];
+    for (unsigned k = 0; k < 4; ++k) held[k] = _mm256_set1_epi8(static_cast<char>(first >> (8 * k)));
+    std::uint32_t x = 0;
+    for (; x + 32 <= width; x += 32) {
+        const HoldWrites w = holdWrites<EightPlanes, Opaque>(load256(values + x), palette);
+        __m256i colour[4];
+        for (unsigned k = 0; k < (Opaque ? 3 : 4); ++k) colour[k] = holdByte(w.value[k], w.wrote[k], held[k]);
+        if constexpr (Opaque) colour[3] = held[3];
+        storeThirtyTwo<false>(colour[0], colour[1], colour[2], colour[3], out + x);
+    }
+    // The row's last pixels, from the colour held so far.
+    const std::uint32_t colour = lowByte(held[0]) | lowByte(held[1]) << 8 | lowByte(held[2]) << 16 | lowByte(held[3]) << 24;
+    portable::convertHoldFrom(values, t, x, width, colour, out);
 }
 
 template <bool EightPlanes>
-void convertHoldRow(const std::uint8_t* values, const LookupTables& t, std::uint32_t width, std::uint32_t* out) {
-    __m128i palette[4][4];
-    for (unsigned k = 0; k < 4; ++k)
-        for (unsigned b = 0; b < 4; ++b) palette[k][b] = load128(t.paletteBytes.bytes[k] + 16 * b);
-    const std::uint32_t first = t.palette[0];
-    const auto spread = [](std::uint32_t byte) { return _mm_set1_epi8(static_cast<char>(byte)); };
-    __m256i heldBG = _mm256_set_m128i(spread((first >> 8) & 0xFF), spread(first & 0xFF));
-    __m256i heldRA = _mm256_set_m128i(spread(first >> 24), spread((first >> 16) & 0xFF));
-    std::uint32_t x = 0;
-    for (; x + 16 <= width; x += 16) {
-        HoldPlanes written;
-        const HoldPlanes steps = holdSteps<EightPlanes>(load128(values + x), palette, written);
-        const HoldPlanes colours{holdScan(steps.blueGreen, written.blueGreen, heldBG),
-                                 holdScan(steps.redAlpha, written.redAlpha, heldRA)};
-        storeSixteen(colours, out + x);
+void convertHoldPlanes(const std::uint8_t* values, const LookupTables& t, std::uint32_t width, std::uint32_t* out) {
+    if (paletteOpaque(t, EightPlanes ? 64 : 16)) {
+        convertHoldRow<EightPlanes, true>(values, t, width, out);
+    } else {
+        convertHoldRow<EightPlanes, false>(values, t, width, out);
     }
-    // The row's last pixels, from the colour held so far.
-    const std::uint32_t held = static_cast<std::uint32_t>(_mm_extract_epi8(_mm256_castsi256_si128(heldBG), 0)) |
-                               static_cast<std::uint32_t>(_mm_extract_epi8(_mm256_extracti128_si256(heldBG, 1), 0)) << 8 |
-                               static_cast<std::uint32_t>(_mm_extract_epi8(_mm256_castsi256_si128(heldRA), 0)) << 16 |
-                               static_cast<std::uint32_t>(_mm_extract_epi8(_mm256_extracti128_si256(heldRA, 1), 0)) << 24;
-    portable::convertHoldFrom(values, t, x, width, held, out);
 }
 
 void convertHold(const std::uint8_t* values, const LookupTables& t, unsigned, std::uint32_t width,
                  std::uint32_t* out) {
     if (t.holdEightPlanes) {
-        convertHoldRow<true>(values, t, width, out);
+        convertHoldPlanes<true>(values, t, width, out);
     } else {
-        convertHoldRow<false>(values, t, width, out);
+        convertHoldPlanes<false>(values, t, width, out);
     }
 }
 
@@ -403,23 +375,30 @@ void premultiply(std::uint32_t* pixels, std::size_t count) {
 
 void finishStreaming() { _mm_sfence(); }
 
+// The tier's table with the given plane turn: the one above, or the GFNI
+// one for processors that have GFNI beside AVX2.
+constexpr RowKernels avx2Table(decltype(RowKernels::planesToChunky) planeTurn) {
+    return {unpackRuns,
+            planeTurn,
+            portable::splitPalette,
+            portable::splitHoldPalette,
+            convertIndexed<false>,
+            convertIndexed<true>,
+            convertHold,
+            convertPlanarRgb,
+            convertPlanarRgba,
+            convertChunkyRgb,
+            convertChunkyRgba,
+            applyMaskPlane,
+            clearValue,
+            premultiply,
+            finishStreaming};
+}
+
 }  // namespace
 
-const RowKernels avx2Kernels{unpackRuns,
-                             planesToChunky,
-                             portable::splitPalette,
-                             portable::splitHoldPalette,
-                             convertIndexed<false>,
-                             convertIndexed<true>,
-                             convertHold,
-                             convertPlanarRgb,
-                             convertPlanarRgba,
-                             convertChunkyRgb,
-                             convertChunkyRgba,
-                             applyMaskPlane,
-                             clearValue,
-                             premultiply,
-                             finishStreaming};
+extern const RowKernels avx2Kernels = avx2Table(planesToChunky);
+extern const RowKernels avx2GfniKernels = avx2Table(avx2GfniPlanesToChunky);
 
 }  // namespace vantrel::kernels
 #endif

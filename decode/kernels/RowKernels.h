@@ -1,8 +1,8 @@
-// One table of row kernels per tier (Baseline, Avx2, Avx512, Neon), each
-// tier in a file of its own built for its instruction set. The decoder picks
-// a table once per picture and calls through it: the row loop never asks
-// which instruction set it runs on. Every kernel of every tier gives the same
-// bytes.
+// One table of row kernels per tier (Baseline, Avx2, Avx2Gfni, Avx512,
+// Neon), each tier in a file of its own built for its instruction set. The
+// decoder picks a table once per picture and calls through it: the row loop
+// never asks which instruction set it runs on. Every kernel of every tier
+// gives the same bytes.
 #pragma once
 
 #include <cstddef>

@@ -6,6 +6,7 @@ const RowKernels& rowKernels(SimdLevel level) {
     switch (level) {
 #if VANTREL_X86_64
         case SimdLevel::Avx2: return kernels::avx2Kernels;
+        case SimdLevel::Avx2Gfni: return kernels::avx2GfniKernels;
         case SimdLevel::Avx512: return kernels::avx512Kernels;
 #endif
 #if VANTREL_AARCH64

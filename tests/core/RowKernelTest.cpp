@@ -105,13 +105,17 @@ TEST_F(RowKernels_, LookUpPalettes) {
 }
 
 // 5 and 6 planes (values below 32 and 64), "PBM " bytes (any value, 4-bit
-// levels) and 7 and 8 planes (6-bit levels).
+// levels) and 7 and 8 planes (6-bit levels), with palettes of any alpha and
+// with opaque ones, as pictures have them.
 TEST_F(RowKernels_, HoldAndModify) {
     atEveryTierAndWidth([](const RowKernels& k, std::mt19937& random, std::uint32_t width) {
-        const LookupTables drawn = randomTables(random);
+        LookupTables drawn = randomTables(random);
         const LookupTables hold6 = preparedForHold(drawn, false, k), hold8 = preparedForHold(drawn, true, k);
+        for (auto& entry : drawn.palette) entry |= 0xFF000000u;
+        const LookupTables opaque6 = preparedForHold(drawn, false, k), opaque8 = preparedForHold(drawn, true, k);
         const std::pair<unsigned, const LookupTables*> cases[] = {
-            {32, &hold6}, {64, &hold6}, {256, &hold6}, {128, &hold8}, {256, &hold8}};
+            {32, &hold6},    {64, &hold6},    {256, &hold6},   {128, &hold8},
+            {256, &hold8},   {64, &opaque6},  {256, &opaque6}, {256, &opaque8}};
         for (const auto& [entries, h] : cases) {
             const GuardedBuffer values(randomBytes(random, width, entries));
             GuardedBuffer out(width * 4);
@@ -120,8 +124,8 @@ TEST_F(RowKernels_, HoldAndModify) {
             for (std::uint32_t x = 0; x < width; ++x) {
                 const std::uint64_t step = h->holdStep[values.begin()[x]];
                 held = (held & static_cast<std::uint32_t>(step >> 32)) | static_cast<std::uint32_t>(step);
-                ASSERT_EQ(words(out)[x], held) << "entries " << entries << (h == &hold8 ? ", 8 planes" : "")
-                                               << ", pixel " << x;
+                ASSERT_EQ(words(out)[x], held) << "entries " << entries << (h->holdEightPlanes ? ", 8 planes" : "")
+                                               << (h == &opaque6 || h == &opaque8 ? ", opaque" : "") << ", pixel " << x;
             }
         }
     });

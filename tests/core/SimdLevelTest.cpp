@@ -54,6 +54,7 @@ TEST(SimdLevel, MatchesWhatTheSystemReports) {
     if (flags.empty()) GTEST_SKIP() << "no /proc/cpuinfo";
     SimdLevel expected = SimdLevel::Baseline;
     if (hasAll(flags, {"avx2", "bmi2"})) expected = tierTagged("Avx2");
+    if (hasAll(flags, {"avx2", "bmi2", "gfni"})) expected = tierTagged("Avx2Gfni");
     if (hasAll(flags, {"avx512f", "avx512bw", "avx512vl", "avx512vbmi", "gfni", "bmi2"})) expected = SimdLevel::Avx512;
     EXPECT_EQ(supportedSimdLevel(), expected);
 #elif defined(__aarch64__)

@@ -5,7 +5,9 @@
 namespace vantrel::test {
 namespace {
 
-bool isX86Tier(SimdLevel tier) { return tier == SimdLevel::Avx2 || tier == SimdLevel::Avx512; }
+bool isX86Tier(SimdLevel tier) {
+    return tier == SimdLevel::Avx2 || tier == SimdLevel::Avx2Gfni || tier == SimdLevel::Avx512;
+}
 
 bool isAarch64Tier(SimdLevel tier) { return tier == SimdLevel::Neon; }
 
@@ -30,7 +32,7 @@ std::string joinNames(const std::vector<SimdLevel>& tiers) {
 }  // namespace
 
 std::vector<SimdLevel> allTiers() {
-    return {SimdLevel::Baseline, SimdLevel::Avx2, SimdLevel::Avx512, SimdLevel::Neon};
+    return {SimdLevel::Baseline, SimdLevel::Avx2, SimdLevel::Avx2Gfni, SimdLevel::Avx512, SimdLevel::Neon};
 }
 
 std::vector<SimdLevel> tiersHere() {
@@ -61,6 +63,7 @@ std::string tierTag(SimdLevel tier) {
     switch (tier) {
         case SimdLevel::Baseline: return "Baseline";
         case SimdLevel::Avx2: return "Avx2";
+        case SimdLevel::Avx2Gfni: return "Avx2Gfni";
         case SimdLevel::Avx512: return "Avx512";
         case SimdLevel::Neon: return "Neon";
     }
