@@ -34,25 +34,9 @@ std::uint8_t* unpackRuns(const std::uint8_t*& position, const std::uint8_t* safe
 
 // ---- Bit planes to chunky ----
 
-// Each 64-bit lane flipped about its anti-diagonal by three rounds of bit
-// swaps: bit c of byte r moves to bit 7 - r of byte 7 - c.
-struct SwapFlip {
-    static __m256i flip(__m256i x) {
-        const __m256i k4 = _mm256_set1_epi64x(static_cast<long long>(0xF0F0F0F00F0F0F0Full));
-        const __m256i k2 = _mm256_set1_epi64x(static_cast<long long>(0xCCCC0000CCCC0000ull));
-        const __m256i k1 = _mm256_set1_epi64x(static_cast<long long>(0xAA00AA00AA00AA00ull));
-        __m256i t = _mm256_xor_si256(x, _mm256_slli_epi64(x, 36));
-        x = _mm256_xor_si256(x, _mm256_and_si256(k4, _mm256_xor_si256(t, _mm256_srli_epi64(x, 36))));
-        t = _mm256_and_si256(k2, _mm256_xor_si256(x, _mm256_slli_epi64(x, 18)));
-        x = _mm256_xor_si256(x, _mm256_xor_si256(t, _mm256_srli_epi64(t, 18)));
-        t = _mm256_and_si256(k1, _mm256_xor_si256(x, _mm256_slli_epi64(x, 9)));
-        return _mm256_xor_si256(x, _mm256_xor_si256(t, _mm256_srli_epi64(t, 9)));
-    }
-};
-
 void planesToChunky(const std::uint8_t* plane0, std::size_t stride, unsigned planes, std::uint32_t groups,
                     std::uint32_t planeRowBytes, std::uint8_t* out) {
-    avx2::planesToChunky<SwapFlip>(plane0, stride, planes, groups, planeRowBytes, out);
+    avx2::planesToChunky<avx2::RegisterTurn>(plane0, stride, planes, groups, planeRowBytes, out);
 }
 
 // ---- Palette lookup ----

@@ -14,8 +14,9 @@ namespace {
 // Plane j is in byte 7 - j of the lane, which is where the affine transform
 // takes the row of matrix bit j from; output byte i takes the bit of pixel i,
 // bit 7 - i of each plane byte.
-struct AffineFlip {
-    static __m256i flip(__m256i lane) {
+struct AffineTurn {
+    static void planes(__m256i (&)[8]) {}
+    static __m256i lane(__m256i lane) {
         return _mm256_gf2p8affine_epi64_epi8(_mm256_set1_epi64x(0x0102040810204080ll), lane, 0);
     }
 };
@@ -24,7 +25,7 @@ struct AffineFlip {
 
 void avx2GfniPlanesToChunky(const std::uint8_t* plane0, std::size_t stride, unsigned planes, std::uint32_t groups,
                             std::uint32_t planeRowBytes, std::uint8_t* out) {
-    avx2::planesToChunky<AffineFlip>(plane0, stride, planes, groups, planeRowBytes, out);
+    avx2::planesToChunky<AffineTurn>(plane0, stride, planes, groups, planeRowBytes, out);
 }
 
 }  // namespace vantrel::kernels

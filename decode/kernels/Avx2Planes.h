@@ -1,9 +1,11 @@
 // Bit planes to chunky bytes with AVX2, 256 pixels at a time, for the files
-// built for AVX2 (with or without GFNI). The plane bytes are interleaved so
-// that each 64-bit lane holds one byte of every plane; Flip::flip then turns
-// each lane's 8x8 bits so that pixel i sits in byte i with plane j in bit j.
-// Included inside each file's unnamed namespace, so that each compiles it
-// with its own flags.
+// built for AVX2 (with or without GFNI). Each 8x8 block of bits (one byte of
+// each plane) is turned, and the plane bytes are interleaved so that each
+// 64-bit lane holds one byte of every plane. Turn::planes may turn the bits
+// across the plane registers before the interleave, Turn::lane within each
+// 64-bit lane after it; between them pixel i ends in byte i with plane j in
+// bit j. Included inside each file's unnamed namespace, so that each compiles
+// it with its own flags.
 #pragma once
 
 #include <immintrin.h>
@@ -24,10 +26,10 @@ inline __m128i load128(const void* p) { return _mm_loadu_si128(static_cast<const
 // The two 128-bit lanes work on plane bytes 0 to 15 and 16 to 31: pixels
 // 0 to 127 and 128 to 255. Each pair of flipped vectors holds 32 chunky bytes
 // of each half; their lanes are regrouped so that each store is contiguous.
-template <typename Flip>
+template <typename Turn>
 void storeFlipped(std::uint8_t* out, __m256i low, __m256i high) {
-    const __m256i first = Flip::flip(_mm256_unpacklo_epi32(low, high));
-    const __m256i second = Flip::flip(_mm256_unpackhi_epi32(low, high));
+    const __m256i first = Turn::lane(_mm256_unpacklo_epi32(low, high));
+    const __m256i second = Turn::lane(_mm256_unpackhi_epi32(low, high));
     store256(out, _mm256_permute2x128_si256(first, second, 0x20));
     store256(out + 128, _mm256_permute2x128_si256(first, second, 0x31));
 }
@@ -35,32 +37,59 @@ void storeFlipped(std::uint8_t* out, __m256i low, __m256i high) {
 // Eight plane registers, plane 7 - k in r[k], interleaved so that each
 // 64-bit lane holds one byte of every plane, plane j in byte 7 - j. The low
 // lanes give out[0..127], the high lanes out[128..255].
-template <typename Flip>
-void transposeStore(const __m256i (&r)[8], std::uint8_t* out) {
+template <typename Turn>
+void transposeStore(__m256i (&r)[8], std::uint8_t* out) {
+    Turn::planes(r);
     const __m256i a0 = _mm256_unpacklo_epi8(r[0], r[1]), a1 = _mm256_unpackhi_epi8(r[0], r[1]);
     const __m256i b0 = _mm256_unpacklo_epi8(r[2], r[3]), b1 = _mm256_unpackhi_epi8(r[2], r[3]);
     const __m256i c0 = _mm256_unpacklo_epi8(r[4], r[5]), c1 = _mm256_unpackhi_epi8(r[4], r[5]);
     const __m256i d0 = _mm256_unpacklo_epi8(r[6], r[7]), d1 = _mm256_unpackhi_epi8(r[6], r[7]);
-    storeFlipped<Flip>(out, _mm256_unpacklo_epi16(a0, b0), _mm256_unpacklo_epi16(c0, d0));
-    storeFlipped<Flip>(out + 32, _mm256_unpackhi_epi16(a0, b0), _mm256_unpackhi_epi16(c0, d0));
-    storeFlipped<Flip>(out + 64, _mm256_unpacklo_epi16(a1, b1), _mm256_unpacklo_epi16(c1, d1));
-    storeFlipped<Flip>(out + 96, _mm256_unpackhi_epi16(a1, b1), _mm256_unpackhi_epi16(c1, d1));
+    storeFlipped<Turn>(out, _mm256_unpacklo_epi16(a0, b0), _mm256_unpacklo_epi16(c0, d0));
+    storeFlipped<Turn>(out + 32, _mm256_unpackhi_epi16(a0, b0), _mm256_unpackhi_epi16(c0, d0));
+    storeFlipped<Turn>(out + 64, _mm256_unpacklo_epi16(a1, b1), _mm256_unpacklo_epi16(c1, d1));
+    storeFlipped<Turn>(out + 96, _mm256_unpackhi_epi16(a1, b1), _mm256_unpackhi_epi16(c1, d1));
 }
 
+// Swaps the bits of a at positions with bit Shift set with those of b at
+// positions with it clear (mask has the clear ones).
+template <int Shift>
+void swapBits(__m256i& a, __m256i& b, char mask) {
+    const __m256i t = _mm256_and_si256(_mm256_xor_si256(_mm256_srli_epi16(a, Shift), b), _mm256_set1_epi8(mask));
+    b = _mm256_xor_si256(b, t);
+    a = _mm256_xor_si256(a, _mm256_slli_epi16(t, Shift));
+}
+
+// The turn in plain AVX2: three rounds of swaps between pairs of plane
+// registers (blocks of 4, 2 and 1 bits) leave in the register of plane b,
+// for each byte, bit b of every plane, plane j in bit j: the chunky byte of
+// pixel 7 - b. The interleave then puts it in place as it is.
+struct RegisterTurn {
+    static void planes(__m256i (&r)[8]) {
+        const auto plane = [&r](unsigned j) -> __m256i& { return r[7 - j]; };
+        for (unsigned j = 0; j < 4; ++j) swapBits<4>(plane(j), plane(j + 4), 0x0F);
+        for (unsigned j = 0; j < 8; j += 4) {
+            swapBits<2>(plane(j), plane(j + 2), 0x33);
+            swapBits<2>(plane(j + 1), plane(j + 3), 0x33);
+        }
+        for (unsigned j = 0; j < 8; j += 2) swapBits<1>(plane(j), plane(j + 1), 0x55);
+    }
+    static __m256i lane(__m256i x) { return x; }
+};
+
 // 256 pixels from 32 bytes of each plane; missing planes read as zero.
-template <typename Flip>
+template <typename Turn>
 void planesToChunky256(const std::uint8_t* plane0, std::size_t stride, unsigned planes, std::uint8_t* out) {
     __m256i r[8];
     for (unsigned k = 0; k < 8; ++k) {
         const unsigned j = 7 - k;
         r[k] = j < planes ? load256(plane0 + j * stride) : _mm256_setzero_si256();
     }
-    transposeStore<Flip>(r, out);
+    transposeStore<Turn>(r, out);
 }
 
 // 128 pixels from 16 bytes of each plane, by way of a buffer for the high
 // lanes' unused half.
-template <typename Flip>
+template <typename Turn>
 void planesToChunky128(const std::uint8_t* plane0, std::size_t stride, unsigned planes, std::uint8_t* out) {
     __m256i r[8];
     for (unsigned k = 0; k < 8; ++k) {
@@ -69,19 +98,19 @@ void planesToChunky128(const std::uint8_t* plane0, std::size_t stride, unsigned 
                           : _mm256_setzero_si256();
     }
     alignas(32) std::uint8_t both[256];
-    transposeStore<Flip>(r, both);
+    transposeStore<Turn>(r, both);
     for (unsigned i = 0; i < 128; i += 32) store256(out + i, load256(both + i));
 }
 
-template <typename Flip>
+template <typename Turn>
 void planesToChunky(const std::uint8_t* plane0, std::size_t stride, unsigned planes, std::uint32_t groups,
                     std::uint32_t planeRowBytes, std::uint8_t* out) {
     std::uint32_t b = 0;
     for (; b < groups && b + 32 <= planeRowBytes; b += 32) {
-        planesToChunky256<Flip>(plane0 + b, stride, planes, out + 8 * b);
+        planesToChunky256<Turn>(plane0 + b, stride, planes, out + 8 * b);
     }
     if (b < groups && b + 16 <= planeRowBytes) {
-        planesToChunky128<Flip>(plane0 + b, stride, planes, out + 8 * b);
+        planesToChunky128<Turn>(plane0 + b, stride, planes, out + 8 * b);
         b += 16;
     }
     portable::planesToChunkyFrom(plane0, stride, planes, b, groups, out);

@@ -31,42 +31,41 @@ std::uint8_t* unpackRuns(const std::uint8_t*& position, const std::uint8_t* safe
 
 // ---- Bit planes to chunky ----
 
-// Flips each 64-bit lane about its anti-diagonal: bit c of byte r moves to
-// bit 7 - r of byte 7 - c.
-__m128i flipAntiDiagonal(__m128i x) {
-    const __m128i k4 = _mm_set1_epi64x(static_cast<long long>(0xF0F0F0F00F0F0F0Full));
-    const __m128i k2 = _mm_set1_epi64x(static_cast<long long>(0xCCCC0000CCCC0000ull));
-    const __m128i k1 = _mm_set1_epi64x(static_cast<long long>(0xAA00AA00AA00AA00ull));
-    __m128i t = _mm_xor_si128(x, _mm_slli_epi64(x, 36));
-    x = _mm_xor_si128(x, _mm_and_si128(k4, _mm_xor_si128(t, _mm_srli_epi64(x, 36))));
-    t = _mm_and_si128(k2, _mm_xor_si128(x, _mm_slli_epi64(x, 18)));
-    x = _mm_xor_si128(x, _mm_xor_si128(t, _mm_srli_epi64(t, 18)));
-    t = _mm_and_si128(k1, _mm_xor_si128(x, _mm_slli_epi64(x, 9)));
-    return _mm_xor_si128(x, _mm_xor_si128(t, _mm_srli_epi64(t, 9)));
+// Swaps the bits of a at positions with bit Shift set with those of b at
+// positions with it clear (mask has the clear ones).
+template <int Shift>
+void swapBits(__m128i& a, __m128i& b, char mask) {
+    const __m128i t = _mm_and_si128(_mm_xor_si128(_mm_srli_epi16(a, Shift), b), _mm_set1_epi8(mask));
+    b = _mm_xor_si128(b, t);
+    a = _mm_xor_si128(a, _mm_slli_epi16(t, Shift));
 }
 
-void storeFlipped(std::uint8_t* out, __m128i low, __m128i high) {
-    store128(out, flipAntiDiagonal(_mm_unpacklo_epi32(low, high)));
-    store128(out + 16, flipAntiDiagonal(_mm_unpackhi_epi32(low, high)));
-}
-
-// 128 pixels: 16 bytes of each plane, interleaved so that each 64-bit lane
-// holds one byte of every plane, plane j in byte 7 - j; the flip then leaves
-// pixel i in byte i with plane j in bit j. Missing planes read as zero.
+// 128 pixels from 16 bytes of each plane; missing planes read as zero. Three
+// rounds of swaps between pairs of plane registers (blocks of 4, 2 and 1
+// bits) leave in the register of plane b, for each byte, bit b of every
+// plane, plane j in bit j: the chunky byte of pixel 7 - b. Interleaving the
+// registers' bytes, pixel 0's first, then puts each byte in place.
 void planesToChunky128(const std::uint8_t* plane0, std::size_t stride, unsigned planes, std::uint8_t* out) {
-    __m128i r[8];
-    for (unsigned k = 0; k < 8; ++k) {
-        const unsigned j = 7 - k;
-        r[k] = j < planes ? load128(plane0 + j * stride) : _mm_setzero_si128();
+    __m128i p[8];
+    for (unsigned j = 0; j < 8; ++j) p[j] = j < planes ? load128(plane0 + j * stride) : _mm_setzero_si128();
+    for (unsigned j = 0; j < 4; ++j) swapBits<4>(p[j], p[j + 4], 0x0F);
+    for (unsigned j = 0; j < 8; j += 4) {
+        swapBits<2>(p[j], p[j + 2], 0x33);
+        swapBits<2>(p[j + 1], p[j + 3], 0x33);
     }
-    const __m128i a0 = _mm_unpacklo_epi8(r[0], r[1]), a1 = _mm_unpackhi_epi8(r[0], r[1]);
-    const __m128i b0 = _mm_unpacklo_epi8(r[2], r[3]), b1 = _mm_unpackhi_epi8(r[2], r[3]);
-    const __m128i c0 = _mm_unpacklo_epi8(r[4], r[5]), c1 = _mm_unpackhi_epi8(r[4], r[5]);
-    const __m128i d0 = _mm_unpacklo_epi8(r[6], r[7]), d1 = _mm_unpackhi_epi8(r[6], r[7]);
-    storeFlipped(out, _mm_unpacklo_epi16(a0, b0), _mm_unpacklo_epi16(c0, d0));
-    storeFlipped(out + 32, _mm_unpackhi_epi16(a0, b0), _mm_unpackhi_epi16(c0, d0));
-    storeFlipped(out + 64, _mm_unpacklo_epi16(a1, b1), _mm_unpacklo_epi16(c1, d1));
-    storeFlipped(out + 96, _mm_unpackhi_epi16(a1, b1), _mm_unpackhi_epi16(c1, d1));
+    for (unsigned j = 0; j < 8; j += 2) swapBits<1>(p[j], p[j + 1], 0x55);
+    const __m128i a0 = _mm_unpacklo_epi8(p[7], p[6]), a1 = _mm_unpackhi_epi8(p[7], p[6]);
+    const __m128i b0 = _mm_unpacklo_epi8(p[5], p[4]), b1 = _mm_unpackhi_epi8(p[5], p[4]);
+    const __m128i c0 = _mm_unpacklo_epi8(p[3], p[2]), c1 = _mm_unpackhi_epi8(p[3], p[2]);
+    const __m128i d0 = _mm_unpacklo_epi8(p[1], p[0]), d1 = _mm_unpackhi_epi8(p[1], p[0]);
+    const __m128i quarters[4][2] = {{_mm_unpacklo_epi16(a0, b0), _mm_unpacklo_epi16(c0, d0)},
+                                    {_mm_unpackhi_epi16(a0, b0), _mm_unpackhi_epi16(c0, d0)},
+                                    {_mm_unpacklo_epi16(a1, b1), _mm_unpacklo_epi16(c1, d1)},
+                                    {_mm_unpackhi_epi16(a1, b1), _mm_unpackhi_epi16(c1, d1)}};
+    for (unsigned q = 0; q < 4; ++q) {
+        store128(out + 32 * q, _mm_unpacklo_epi32(quarters[q][0], quarters[q][1]));
+        store128(out + 32 * q + 16, _mm_unpackhi_epi32(quarters[q][0], quarters[q][1]));
+    }
 }
 
 void planesToChunky(const std::uint8_t* plane0, std::size_t stride, unsigned planes, std::uint32_t groups,
