@@ -58,16 +58,31 @@ bool holdsAndModifies(PixelMode mode) {
 // The values whose control is 0, that is which look up the palette.
 unsigned holdPaletteValues(PixelMode mode) { return mode == PixelMode::Ham8 ? 64 : 16; }
 
-void buildHoldTables(PixelMode mode, LookupTables& t) {
-    const bool eightPlanes = mode == PixelMode::Ham8;
+struct HoldSteps {
+    std::uint64_t step[256];
+};
+
+// The steps of every value for 8 planes (6-bit levels, control in bits 6 and
+// 7) or fewer (4-bit levels, control from bit 4 up), made once at compile
+// time; the palette's steps are left 0 for the palette to fill.
+constexpr HoldSteps makeHoldSteps(bool eightPlanes) {
+    HoldSteps t{};
     for (std::uint32_t v = 0; v < 256; ++v) {
         const std::uint32_t control = eightPlanes ? v >> 6 : v >> 4;
         const std::uint32_t level = eightPlanes ? ((v & 0x3F) << 2) + ((v & 0x3F) >> 4) : (v & 0xF) * 17;
         const unsigned shift = control == 1 ? 0 : control == 2 ? 16 : 8;
         const std::uint32_t keep = control == 0 ? 0 : ~(0xFFu << shift);
         const std::uint32_t set = control == 0 ? 0 : level << shift;
-        t.holdStep[v] = std::uint64_t{keep} << 32 | set;
+        t.step[v] = std::uint64_t{keep} << 32 | set;
     }
+    return t;
+}
+
+constexpr HoldSteps holdSteps6 = makeHoldSteps(false), holdSteps8 = makeHoldSteps(true);
+
+void buildHoldTables(PixelMode mode, LookupTables& t) {
+    const HoldSteps& steps = mode == PixelMode::Ham8 ? holdSteps8 : holdSteps6;
+    for (std::uint32_t v = 0; v < 256; ++v) t.holdStep[v] = steps.step[v];
 }
 
 // ---- The plan for one picture, chosen once ----

@@ -41,6 +41,27 @@ void planesToChunky(const std::uint8_t* plane0, std::size_t stride, unsigned pla
 
 // ---- Palette lookup ----
 
+// The palette split by byte, 16 entries at a time (the count rounded up):
+// each group of 4 entries gathers its bytes by kind, blue, green, red, alpha,
+// and the four groups' words are regrouped by kind.
+void splitPalette(LookupTables& t, unsigned count) {
+    const __m128i byKind = _mm_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
+    for (unsigned i = 0; i < count; i += 16) {
+        __m128i q[4];
+        for (unsigned k = 0; k < 4; ++k) q[k] = _mm_shuffle_epi8(load128(t.palette + i + 4 * k), byKind);
+        const __m128i blueGreen01 = _mm_unpacklo_epi32(q[0], q[1]), redAlpha01 = _mm_unpackhi_epi32(q[0], q[1]);
+        const __m128i blueGreen23 = _mm_unpacklo_epi32(q[2], q[3]), redAlpha23 = _mm_unpackhi_epi32(q[2], q[3]);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(t.paletteBytes.bytes[0] + i), _mm_unpacklo_epi64(blueGreen01, blueGreen23));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(t.paletteBytes.bytes[1] + i), _mm_unpackhi_epi64(blueGreen01, blueGreen23));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(t.paletteBytes.bytes[2] + i), _mm_unpacklo_epi64(redAlpha01, redAlpha23));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(t.paletteBytes.bytes[3] + i), _mm_unpackhi_epi64(redAlpha01, redAlpha23));
+    }
+}
+
+// Only the values with control 0 look up the palette: 64 at most.
+void splitHoldPalette(LookupTables& t, unsigned count) { splitPalette(t, count < 64 ? count : 64); }
+
+
 // Thirty-two pixels from their blue, green, red and alpha bytes (pixels 0 to
 // 15 in the low lanes, 16 to 31 in the high ones), stored in order.
 template <bool Streaming>
@@ -364,8 +385,8 @@ void finishStreaming() { _mm_sfence(); }
 constexpr RowKernels avx2Table(decltype(RowKernels::planesToChunky) planeTurn) {
     return {unpackRuns,
             planeTurn,
-            portable::splitPalette,
-            portable::splitHoldPalette,
+            splitPalette,
+            splitHoldPalette,
             convertIndexed<false>,
             convertIndexed<true>,
             convertHold,
