@@ -50,28 +50,19 @@ void transposeStore(__m256i (&r)[8], std::uint8_t* out) {
     storeFlipped<Turn>(out + 96, _mm256_unpackhi_epi16(a1, b1), _mm256_unpackhi_epi16(c1, d1));
 }
 
-// Swaps the bits of a at positions with bit Shift set with those of b at
-// positions with it clear (mask has the clear ones).
-template <int Shift>
-void swapBits(__m256i& a, __m256i& b, char mask) {
-    const __m256i t = _mm256_and_si256(_mm256_xor_si256(_mm256_srli_epi16(a, Shift), b), _mm256_set1_epi8(mask));
-    b = _mm256_xor_si256(b, t);
-    a = _mm256_xor_si256(a, _mm256_slli_epi16(t, Shift));
-}
-
-// The turn in plain AVX2: three rounds of swaps between pairs of plane
-// registers (blocks of 4, 2 and 1 bits) leave in the register of plane b,
-// for each byte, bit b of every plane, plane j in bit j: the chunky byte of
-// pixel 7 - b. The interleave then puts it in place as it is.
+// The turn in plain AVX2, between plane registers before the interleave,
+// which then puts each chunky byte in place as it is.
 struct RegisterTurn {
-    static void planes(__m256i (&r)[8]) {
-        const auto plane = [&r](unsigned j) -> __m256i& { return r[7 - j]; };
-        for (unsigned j = 0; j < 4; ++j) swapBits<4>(plane(j), plane(j + 4), 0x0F);
-        for (unsigned j = 0; j < 8; j += 4) {
-            swapBits<2>(plane(j), plane(j + 2), 0x33);
-            swapBits<2>(plane(j + 1), plane(j + 3), 0x33);
+    struct Swap {
+        template <int Shift>
+        static void bits(__m256i& a, __m256i& b, char kept) {
+            const __m256i t = _mm256_and_si256(_mm256_xor_si256(_mm256_srli_epi16(a, Shift), b), _mm256_set1_epi8(kept));
+            b = _mm256_xor_si256(b, t);
+            a = _mm256_xor_si256(a, _mm256_slli_epi16(t, Shift));
         }
-        for (unsigned j = 0; j < 8; j += 2) swapBits<1>(plane(j), plane(j + 1), 0x55);
+    };
+    static void planes(__m256i (&r)[8]) {
+        portable::turnPlaneRegisters<Swap>([&r](unsigned j) -> __m256i& { return r[7 - j]; });
     }
     static __m256i lane(__m256i x) { return x; }
 };

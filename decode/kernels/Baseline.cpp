@@ -31,29 +31,22 @@ std::uint8_t* unpackRuns(const std::uint8_t*& position, const std::uint8_t* safe
 
 // ---- Bit planes to chunky ----
 
-// Swaps the bits of a at positions with bit Shift set with those of b at
-// positions with it clear (mask has the clear ones).
-template <int Shift>
-void swapBits(__m128i& a, __m128i& b, char mask) {
-    const __m128i t = _mm_and_si128(_mm_xor_si128(_mm_srli_epi16(a, Shift), b), _mm_set1_epi8(mask));
-    b = _mm_xor_si128(b, t);
-    a = _mm_xor_si128(a, _mm_slli_epi16(t, Shift));
-}
+struct SwapBits {
+    template <int Shift>
+    static void bits(__m128i& a, __m128i& b, char kept) {
+        const __m128i t = _mm_and_si128(_mm_xor_si128(_mm_srli_epi16(a, Shift), b), _mm_set1_epi8(kept));
+        b = _mm_xor_si128(b, t);
+        a = _mm_xor_si128(a, _mm_slli_epi16(t, Shift));
+    }
+};
 
-// 128 pixels from 16 bytes of each plane; missing planes read as zero. Three
-// rounds of swaps between pairs of plane registers (blocks of 4, 2 and 1
-// bits) leave in the register of plane b, for each byte, bit b of every
-// plane, plane j in bit j: the chunky byte of pixel 7 - b. Interleaving the
-// registers' bytes, pixel 0's first, then puts each byte in place.
+// 128 pixels from 16 bytes of each plane; missing planes read as zero. The
+// plane registers are turned, then interleaving their bytes, pixel 0's
+// first, puts each chunky byte in place.
 void planesToChunky128(const std::uint8_t* plane0, std::size_t stride, unsigned planes, std::uint8_t* out) {
     __m128i p[8];
     for (unsigned j = 0; j < 8; ++j) p[j] = j < planes ? load128(plane0 + j * stride) : _mm_setzero_si128();
-    for (unsigned j = 0; j < 4; ++j) swapBits<4>(p[j], p[j + 4], 0x0F);
-    for (unsigned j = 0; j < 8; j += 4) {
-        swapBits<2>(p[j], p[j + 2], 0x33);
-        swapBits<2>(p[j + 1], p[j + 3], 0x33);
-    }
-    for (unsigned j = 0; j < 8; j += 2) swapBits<1>(p[j], p[j + 1], 0x55);
+    portable::turnPlaneRegisters<SwapBits>([&p](unsigned j) -> __m128i& { return p[j]; });
     const __m128i a0 = _mm_unpacklo_epi8(p[7], p[6]), a1 = _mm_unpackhi_epi8(p[7], p[6]);
     const __m128i b0 = _mm_unpacklo_epi8(p[5], p[4]), b1 = _mm_unpackhi_epi8(p[5], p[4]);
     const __m128i c0 = _mm_unpacklo_epi8(p[3], p[2]), c1 = _mm_unpackhi_epi8(p[3], p[2]);

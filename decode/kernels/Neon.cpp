@@ -28,47 +28,49 @@ std::uint8_t* unpackRuns(const std::uint8_t*& position, const std::uint8_t* safe
 
 // ---- Bit planes to chunky ----
 
-// Flips each 64-bit lane about its anti-diagonal: bit c of byte r moves to
-// bit 7 - r of byte 7 - c.
-uint64x2_t flipAntiDiagonal(uint64x2_t x) {
-    const uint64x2_t k4 = vdupq_n_u64(0xF0F0F0F00F0F0F0Full);
-    const uint64x2_t k2 = vdupq_n_u64(0xCCCC0000CCCC0000ull);
-    const uint64x2_t k1 = vdupq_n_u64(0xAA00AA00AA00AA00ull);
-    uint64x2_t t = veorq_u64(x, vshlq_n_u64(x, 36));
-    x = veorq_u64(x, vandq_u64(k4, veorq_u64(t, vshrq_n_u64(x, 36))));
-    t = vandq_u64(k2, veorq_u64(x, vshlq_n_u64(x, 18)));
-    x = veorq_u64(x, veorq_u64(t, vshrq_n_u64(t, 18)));
-    t = vandq_u64(k1, veorq_u64(x, vshlq_n_u64(x, 9)));
-    return veorq_u64(x, veorq_u64(t, vshrq_n_u64(t, 9)));
-}
-
-void storeFlipped(std::uint8_t* out, uint32x4_t low, uint32x4_t high) {
-    vst1q_u8(out, vreinterpretq_u8_u64(flipAntiDiagonal(vreinterpretq_u64_u32(vzip1q_u32(low, high)))));
-    vst1q_u8(out + 16, vreinterpretq_u8_u64(flipAntiDiagonal(vreinterpretq_u64_u32(vzip2q_u32(low, high)))));
-}
-
 uint16x8_t zipLow8(uint8x16_t a, uint8x16_t b) { return vreinterpretq_u16_u8(vzip1q_u8(a, b)); }
 uint16x8_t zipHigh8(uint8x16_t a, uint8x16_t b) { return vreinterpretq_u16_u8(vzip2q_u8(a, b)); }
 uint32x4_t zipLow16(uint16x8_t a, uint16x8_t b) { return vreinterpretq_u32_u16(vzip1q_u16(a, b)); }
 uint32x4_t zipHigh16(uint16x8_t a, uint16x8_t b) { return vreinterpretq_u32_u16(vzip2q_u16(a, b)); }
 
-// 128 pixels: 16 bytes of each plane, interleaved so that each 64-bit lane
-// holds one byte of every plane, plane j in byte 7 - j; the flip then leaves
-// pixel i in byte i with plane j in bit j. Missing planes read as zero.
-void planesToChunky128(const std::uint8_t* plane0, std::size_t stride, unsigned planes, std::uint8_t* out) {
-    uint8x16_t r[8];
-    for (unsigned k = 0; k < 8; ++k) {
-        const unsigned j = 7 - k;
-        r[k] = j < planes ? vld1q_u8(plane0 + j * stride) : vdupq_n_u8(0);
+// Half bytes swap with two shift-and-inserts, other blocks with two shifts
+// and two bit selects.
+struct SwapBits {
+    template <int Shift>
+    static void bits(uint8x16_t& a, uint8x16_t& b, std::uint8_t kept) {
+        if constexpr (Shift == 4) {
+            const uint8x16_t high = vsliq_n_u8(a, b, 4);
+            b = vsriq_n_u8(b, a, 4);
+            a = high;
+        } else {
+            const uint8x16_t mask = vdupq_n_u8(kept);
+            const uint8x16_t high = vbslq_u8(mask, a, vshlq_n_u8(b, Shift));
+            b = vbslq_u8(mask, vshrq_n_u8(a, Shift), b);
+            a = high;
+        }
     }
-    const uint16x8_t a0 = zipLow8(r[0], r[1]), a1 = zipHigh8(r[0], r[1]);
-    const uint16x8_t b0 = zipLow8(r[2], r[3]), b1 = zipHigh8(r[2], r[3]);
-    const uint16x8_t c0 = zipLow8(r[4], r[5]), c1 = zipHigh8(r[4], r[5]);
-    const uint16x8_t d0 = zipLow8(r[6], r[7]), d1 = zipHigh8(r[6], r[7]);
-    storeFlipped(out, zipLow16(a0, b0), zipLow16(c0, d0));
-    storeFlipped(out + 32, zipHigh16(a0, b0), zipHigh16(c0, d0));
-    storeFlipped(out + 64, zipLow16(a1, b1), zipLow16(c1, d1));
-    storeFlipped(out + 96, zipHigh16(a1, b1), zipHigh16(c1, d1));
+};
+
+void storeQuarter(std::uint8_t* out, uint32x4_t low, uint32x4_t high) {
+    vst1q_u8(out, vreinterpretq_u8_u32(vzip1q_u32(low, high)));
+    vst1q_u8(out + 16, vreinterpretq_u8_u32(vzip2q_u32(low, high)));
+}
+
+// 128 pixels from 16 bytes of each plane; missing planes read as zero. The
+// plane registers are turned, then interleaving their bytes, pixel 0's
+// first, puts each chunky byte in place.
+void planesToChunky128(const std::uint8_t* plane0, std::size_t stride, unsigned planes, std::uint8_t* out) {
+    uint8x16_t p[8];
+    for (unsigned j = 0; j < 8; ++j) p[j] = j < planes ? vld1q_u8(plane0 + j * stride) : vdupq_n_u8(0);
+    portable::turnPlaneRegisters<SwapBits>([&p](unsigned j) -> uint8x16_t& { return p[j]; });
+    const uint16x8_t a0 = zipLow8(p[7], p[6]), a1 = zipHigh8(p[7], p[6]);
+    const uint16x8_t b0 = zipLow8(p[5], p[4]), b1 = zipHigh8(p[5], p[4]);
+    const uint16x8_t c0 = zipLow8(p[3], p[2]), c1 = zipHigh8(p[3], p[2]);
+    const uint16x8_t d0 = zipLow8(p[1], p[0]), d1 = zipHigh8(p[1], p[0]);
+    storeQuarter(out, zipLow16(a0, b0), zipLow16(c0, d0));
+    storeQuarter(out + 32, zipHigh16(a0, b0), zipHigh16(c0, d0));
+    storeQuarter(out + 64, zipLow16(a1, b1), zipLow16(c1, d1));
+    storeQuarter(out + 96, zipHigh16(a1, b1), zipHigh16(c1, d1));
 }
 
 void planesToChunky(const std::uint8_t* plane0, std::size_t stride, unsigned planes, std::uint32_t groups,
@@ -128,22 +130,23 @@ void convertIndexed(const std::uint8_t* values, const LookupTables& tables, unsi
 
 // Sixteen pixels at a time, each colour byte on its own: a pixel either
 // writes a byte (a palette entry writes all four, a modify one colour) or
-// keeps the one before. Four rounds of taking the value from 1, 2, 4 and 8
-// pixels back where none was written leave every pixel with the last value
-// written at or before it; the bytes held from the pixels before fill the rest.
-template <unsigned Distance>
-void holdRound(uint8x16_t& value, uint8x16_t& written) {
+// keeps the one before. For each byte, every pixel finds the last pixel at or
+// before it that wrote the byte (a running maximum of positions, four rounds
+// of byte shifts) and takes that pixel's value with one tbx, which leaves the
+// byte held from the pixels before where there is none.
+uint8x16_t holdByte(uint8x16_t value, uint8x16_t wrote, uint8x16_t& held) {
+    // Writers are 0x80 + their position, others 0, so that the running
+    // maximum is the last writer, and the shifts bring in 0.
+    static constexpr std::uint8_t writerBytes[16] = {0x80, 0x81, 0x82, 0x83, 0x84, 0x85, 0x86, 0x87,
+                                                     0x88, 0x89, 0x8A, 0x8B, 0x8C, 0x8D, 0x8E, 0x8F};
     const uint8x16_t zero = vdupq_n_u8(0);
-    value = vbslq_u8(written, value, vextq_u8(zero, value, 16 - Distance));
-    written = vorrq_u8(written, vextq_u8(zero, written, 16 - Distance));
-}
-
-uint8x16_t holdScan(uint8x16_t value, uint8x16_t written, uint8x16_t& held) {
-    holdRound<1>(value, written);
-    holdRound<2>(value, written);
-    holdRound<4>(value, written);
-    holdRound<8>(value, written);
-    const uint8x16_t result = vbslq_u8(written, value, held);
+    uint8x16_t last = vandq_u8(wrote, vld1q_u8(writerBytes));
+    last = vmaxq_u8(last, vextq_u8(zero, last, 15));
+    last = vmaxq_u8(last, vextq_u8(zero, last, 14));
+    last = vmaxq_u8(last, vextq_u8(zero, last, 12));
+    last = vmaxq_u8(last, vextq_u8(zero, last, 8));
+    // As table indices: the writer's position, or 0x80 (out of the table) where none.
+    const uint8x16_t result = vqtbx1q_u8(held, value, veorq_u8(last, vdupq_n_u8(0x80)));
     held = vdupq_laneq_u8(result, 15);
     return result;
 }
@@ -171,7 +174,7 @@ void convertHoldRow(const std::uint8_t* values, const LookupTables& t, std::uint
         for (unsigned k = 0; k < 4; ++k) {
             const uint8x16_t entry = vqtbl4q_u8(palette[k], v);
             const uint8x16_t value = k == 3 ? entry : vbslq_u8(fromPalette, entry, level);
-            pixels.val[k] = holdScan(value, written[k], held[k]);
+            pixels.val[k] = holdByte(value, written[k], held[k]);
         }
         vst4q_u8(reinterpret_cast<std::uint8_t*>(out + x), pixels);
     }

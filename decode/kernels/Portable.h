@@ -75,6 +75,23 @@ inline void planesToChunky(const std::uint8_t* plane0, std::size_t stride, unsig
     planesToChunkyFrom(plane0, stride, planes, 0, groups, out);
 }
 
+// The turn of 8x8 bit blocks across eight plane registers, for the vector
+// tiers: three rounds of swaps between pairs of planes (blocks of 4, 2 and 1
+// bits) leave in the register of plane b, for each byte, bit b of every
+// plane, plane j in bit j: the chunky byte of pixel 7 - b. plane(j) gives
+// the register of plane j; Swap::bits<Shift>(a, b, kept) swaps the bits of a
+// at positions with bit Shift set with those of b at positions with it clear
+// (kept has the clear ones).
+template <typename Swap, typename Plane>
+void turnPlaneRegisters(Plane plane) {
+    for (unsigned j = 0; j < 4; ++j) Swap::template bits<4>(plane(j), plane(j + 4), 0x0F);
+    for (unsigned j = 0; j < 8; j += 4) {
+        Swap::template bits<2>(plane(j), plane(j + 2), 0x33);
+        Swap::template bits<2>(plane(j + 1), plane(j + 3), 0x33);
+    }
+    for (unsigned j = 0; j < 8; j += 2) Swap::template bits<1>(plane(j), plane(j + 1), 0x55);
+}
+
 // ---- ByteRun1 ----
 
 // The first 32 bytes of a run (64 where the vectors are that wide) are
