@@ -1,8 +1,11 @@
 // The AVX2 tier (with BMI2), for processors without AVX-512: bit planes are
-// turned into chunky bytes 256 pixels at a time, palettes of up to 64 entries
-// are looked up split by byte with vpshufb, larger ones with one load per
-// pixel, and ByteRun1 runs are stored 32 bytes at a time. This file is built
-// for AVX2 and its kernels are called only on processors that have it.
+// turned into chunky bytes 256 pixels at a time (Avx2Planes.h; processors
+// with GFNI take the turn of Avx2Gfni.cpp), palettes of up to 64 entries are
+// looked up split by byte with vpshufb, larger ones with one load per pixel,
+// hold-and-modify takes each colour byte from the last pixel that wrote it,
+// 32 pixels at a time, and ByteRun1 runs are stored 32 bytes at a time. This
+// file is built for AVX2 and its kernels are called only on processors that
+// have it.
 #include "decode/kernels/Portable.h"
 #include "decode/kernels/Tiers.h"
 
@@ -60,7 +63,6 @@ void splitPalette(LookupTables& t, unsigned count) {
 
 // Only the values with control 0 look up the palette: 64 at most.
 void splitHoldPalette(LookupTables& t, unsigned count) { splitPalette(t, count < 64 ? count : 64); }
-
 
 // Thirty-two pixels from their blue, green, red and alpha bytes (pixels 0 to
 // 15 in the low lanes, 16 to 31 in the high ones), stored in order.
