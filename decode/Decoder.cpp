@@ -10,12 +10,12 @@ namespace {
 
 constexpr std::uint32_t linePaletteBytes = 32;
 
-// A line palette word 0x0RGB: each 4-bit level repeated into both halves of its byte.
+// A line palette word 0x0RGB: each 4-bit level spread to the low half of its
+// byte (0x0R0G0B), then repeated into the high half.
 std::uint32_t linePaletteColour(const std::uint8_t* word) {
-    const std::uint32_t red = word[0] & 0xFu;
-    const std::uint32_t green = word[1] >> 4;
-    const std::uint32_t blue = word[1] & 0xFu;
-    return 0xFF000000u | (red * 17) << 16 | (green * 17) << 8 | (blue * 17);
+    const std::uint32_t levels = std::uint32_t{word[0]} << 8 | word[1];
+    const std::uint32_t spread = (levels & 0xF00u) << 8 | (levels & 0xF0u) << 4 | (levels & 0xFu);
+    return 0xFF000000u | spread | spread << 4;
 }
 
 void writePaletteStrip(const ImageInfo& info, std::uint32_t* pixels) {
