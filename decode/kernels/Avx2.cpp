@@ -129,7 +129,8 @@ void convertLoaded(const std::uint8_t* values, const LookupTables& tables, std::
     for (; Streaming && x < width && (reinterpret_cast<std::uintptr_t>(out + x) & 31) != 0; ++x)
         out[x] = palette[values[x]];
     for (; x + 8 <= width; x += 8) {
-        const auto entry = [&](unsigned i) { return static_cast<int>(palette[values[x + i]]); };
+        const std::uint64_t valueBytes = portable::load64(values + x);
+        const auto entry = [&](unsigned i) { return static_cast<int>(palette[(valueBytes >> (8 * i)) & 0xFF]); };
         const __m256i eight = _mm256_setr_epi32(entry(0), entry(1), entry(2), entry(3), entry(4), entry(5), entry(6), entry(7));
         if constexpr (Streaming) {
             _mm256_stream_si256(reinterpret_cast<__m256i*>(out + x), eight);
