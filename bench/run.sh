@@ -85,7 +85,11 @@ is faster.
 - The palette strip has no body, so ffmpeg does not take it.
 - The decoder picks its tier of row kernels once per picture from what the
   processor offers; each table below ran with the tier capped
-  (\`bench/run.sh --level TIER\`).
+  (\`bench/run.sh --level TIER\`). "avx2" is AVX2 and BMI2 without GFNI (the
+  kernels of processors such as AMD Zen 2 and 3 or Intel Core 4th to 10th
+  generation), "avx2-gfni" the same with GFNI's plane turn
+  (Intel Core 12th to 14th generation, Core Ultra); here both are this
+  processor capped, whose vector units differ from theirs.
 
 Machine: $model, $(nproc) cores, $(uname -sm); flags: $flags.
 Tiers $notMeasured
