@@ -27,6 +27,15 @@ int openHandles() {
     return count;
 }
 
+int openHandlesOnceSettled(int expected) {
+    int count = openHandles();
+    for (int wait = 0; count != expected && wait < 40; ++wait) {
+        Sleep(50);
+        count = openHandles();
+    }
+    return count;
+}
+
 int systemHandleCount() {
     DWORD count = 0;
     if (!GetProcessHandleCount(GetCurrentProcess(), &count) || count == 0) return -1;

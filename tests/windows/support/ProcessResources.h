@@ -12,6 +12,10 @@ int mappedViews();
 // every system the tests run on).
 int openHandles();
 
+// openHandles() once it is back to expected, waiting up to two seconds: after
+// threads end, the system may take a moment to close handles of its own.
+int openHandlesOnceSettled(int expected);
+
 // GetProcessHandleCount's figure, or -1 where the system gives none (Wine
 // reports 0).
 int systemHandleCount();
