@@ -82,7 +82,7 @@ constexpr HoldSteps holdSteps6 = makeHoldSteps(false), holdSteps8 = makeHoldStep
 
 void buildHoldTables(PixelMode mode, LookupTables& t) {
     const HoldSteps& steps = mode == PixelMode::Ham8 ? holdSteps8 : holdSteps6;
-    for (std::uint32_t v = 0; v < 256; ++v) t.holdStep[v] = steps.step[v];
+    for (std::uint32_t v = 0; v < 256; ++v) t.forms.holdStep[v] = steps.step[v];
 }
 
 // ---- The plan for one picture, chosen once ----
@@ -162,8 +162,9 @@ RowPlan planRows(const ImageInfo& info, Alpha alpha) {
 // ---- Lookup tables ----
 
 // Brings the lookup palette up to date with base palette entries 0 to count - 1
-// (with a folded mask plane, only those below its bit: no colour value reaches further).
-void foldPalette(const RowPlan& plan, const std::uint32_t* base, unsigned count, LookupTables& t) {
+// (with a folded mask plane, only those below its bit: no colour value
+// reaches further); whole when every entry was set before.
+void foldPalette(const RowPlan& plan, const std::uint32_t* base, unsigned count, LookupTables& t, bool whole) {
     if (plan.maskBit != 0 && count > plan.maskBit) count = plan.maskBit;
     for (unsigned v = 0; v < count; ++v) {
         if (plan.maskBit != 0) {
@@ -174,8 +175,9 @@ void foldPalette(const RowPlan& plan, const std::uint32_t* base, unsigned count,
         }
     }
     if (plan.clearedEntry >= 0) t.palette[plan.clearedEntry] = 0;
-    const unsigned changed = plan.maskBit != 0 ? plan.maskBit + count : count;
-    plan.kernels.preparePalette(t, changed < 256 ? changed : 256);
+    // No value reaches plan.entries, so nothing from there on is prepared.
+    const unsigned changed = whole ? plan.entries : plan.maskBit != 0 ? plan.maskBit + count : count;
+    plan.kernels.preparePalette(t, changed < plan.entries ? changed : plan.entries);
 }
 
 // The holdStep entries of the values that look up the palette.
@@ -184,7 +186,7 @@ void refreshHoldPalette(const RowPlan& plan, PixelMode mode, const std::uint32_t
     const unsigned count = holdPaletteValues(mode);
     for (unsigned v = 0; v < count; ++v) {
         t.palette[v] = base[v];
-        t.holdStep[v] = base[v];  // keep 0
+        t.forms.holdStep[v] = base[v];  // keep 0
     }
     plan.kernels.prepareHold(t, whole ? 256 : count);
 }
@@ -203,7 +205,7 @@ void prepareTables(const ImageInfo& info, const RowPlan& plan, DecoderStorage& s
         refreshHoldPalette(plan, info.pixelMode, s.basePalette, s.tables, true);
     } else if (looksUp(info.pixelMode)) {
         for (unsigned v = 0; v < 256; ++v) s.tables.palette[v] = 0;
-        foldPalette(plan, s.basePalette, plan.maskBit != 0 ? plan.maskBit : 256, s.tables);
+        foldPalette(plan, s.basePalette, 256, s.tables, true);
     }
 }
 
@@ -211,7 +213,7 @@ void loadLinePalette(const ImageInfo& info, const RowPlan& plan, DecoderStorage&
     if (holdsAndModifies(info.pixelMode)) {
         refreshHoldPalette(plan, info.pixelMode, s.basePalette, s.tables, false);
     } else if (looksUp(info.pixelMode) && info.pixelMode != PixelMode::Grey8) {  // grey levels take no palette
-        foldPalette(plan, s.basePalette, 16, s.tables);
+        foldPalette(plan, s.basePalette, 16, s.tables, false);
     }
 }
 

@@ -54,10 +54,10 @@ void splitPalette(LookupTables& t, unsigned count) {
         for (unsigned k = 0; k < 4; ++k) q[k] = _mm_shuffle_epi8(load128(t.palette + i + 4 * k), byKind);
         const __m128i blueGreen01 = _mm_unpacklo_epi32(q[0], q[1]), redAlpha01 = _mm_unpackhi_epi32(q[0], q[1]);
         const __m128i blueGreen23 = _mm_unpacklo_epi32(q[2], q[3]), redAlpha23 = _mm_unpackhi_epi32(q[2], q[3]);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(t.paletteBytes.bytes[0] + i), _mm_unpacklo_epi64(blueGreen01, blueGreen23));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(t.paletteBytes.bytes[1] + i), _mm_unpackhi_epi64(blueGreen01, blueGreen23));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(t.paletteBytes.bytes[2] + i), _mm_unpacklo_epi64(redAlpha01, redAlpha23));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(t.paletteBytes.bytes[3] + i), _mm_unpackhi_epi64(redAlpha01, redAlpha23));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(t.forms.paletteBytes.bytes[0] + i), _mm_unpacklo_epi64(blueGreen01, blueGreen23));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(t.forms.paletteBytes.bytes[1] + i), _mm_unpackhi_epi64(blueGreen01, blueGreen23));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(t.forms.paletteBytes.bytes[2] + i), _mm_unpacklo_epi64(redAlpha01, redAlpha23));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(t.forms.paletteBytes.bytes[3] + i), _mm_unpackhi_epi64(redAlpha01, redAlpha23));
     }
 }
 
@@ -113,7 +113,7 @@ void lookupThirtyTwo(__m256i values, const ShuffleTables<Blocks>& t, std::uint32
 
 template <unsigned Blocks, bool Streaming>
 void convertShuffled(const std::uint8_t* values, const LookupTables& tables, std::uint32_t width, std::uint32_t* out) {
-    const ShuffleTables<Blocks> t = loadShuffleTables<Blocks>(tables.paletteBytes);
+    const ShuffleTables<Blocks> t = loadShuffleTables<Blocks>(tables.forms.paletteBytes);
     std::uint32_t x = 0;
     for (; Streaming && x < width && (reinterpret_cast<std::uintptr_t>(out + x) & 31) != 0; ++x)
         out[x] = tables.palette[values[x]];
@@ -238,7 +238,7 @@ std::uint32_t lowByte(__m256i v) { return static_cast<std::uint32_t>(_mm256_cvts
 // Whether the first count palette entries are all opaque: then every pixel is.
 bool paletteOpaque(const LookupTables& t, unsigned count) {
     for (unsigned i = 0; i < count; i += 16) {
-        const __m128i alpha = load128(t.paletteBytes.bytes[3] + i);
+        const __m128i alpha = load128(t.forms.paletteBytes.bytes[3] + i);
         if (_mm_movemask_epi8(_mm_cmpeq_epi8(alpha, _mm_set1_epi8(-1))) != 0xFFFF) return false;
     }
     return (t.palette[0] >> 24) == 0xFF;
@@ -249,7 +249,7 @@ void convertHoldRow(const std::uint8_t* values, const LookupTables& t, std::uint
     __m256i palette[4][4] = {};
     for (unsigned k = 0; k < (Opaque ? 3 : 4); ++k)
         for (unsigned b = 0; b < (EightPlanes ? 4 : 1); ++b)
-            palette[k][b] = _mm256_broadcastsi128_si256(load128(t.paletteBytes.bytes[k] + 16 * b));
+            palette[k][b] = _mm256_broadcastsi128_si256(load128(t.forms.paletteBytes.bytes[k] + 16 * b));
     const std::uint32_t first = t.palette[0];
     __m256i held[4];
     for (unsigned k = 0; k < 4; ++k) held[k] = _mm256_set1_epi8(static_cast<char>(first >> (8 * k)));

@@ -366,7 +366,7 @@ void planesToChunky(const std::uint8_t* plane0, std::size_t stride, unsigned pla
 
 void preparePalette(LookupTables& t, unsigned count) {
     if (count == 16) {
-        splitSixteen(t.palette, t.paletteBytes);
+        splitSixteen(t.palette, t.forms.paletteBytes);
     } else {
         portable::splitPalette(t, count);
     }
@@ -375,12 +375,12 @@ void preparePalette(LookupTables& t, unsigned count) {
 template <bool Streaming>
 void convertIndexed(const std::uint8_t* values, const LookupTables& t, unsigned entries, std::uint32_t width,
                     std::uint32_t* out) {
-    convertIndexedSplit(values, t.paletteBytes, entries, Streaming, width, out);
+    convertIndexedSplit(values, t.forms.paletteBytes, entries, Streaming, width, out);
 }
 
 void convertHold(const std::uint8_t* values, const LookupTables& t, unsigned entries, std::uint32_t width,
                  std::uint32_t* out) {
-    convertHoldSplit(values, t.paletteBytes, t.holdKeep, entries, t.palette[0], width, out);
+    convertHoldSplit(values, t.forms.paletteBytes, t.forms.holdKeep, entries, t.palette[0], width, out);
 }
 
 // ---- Masks ----

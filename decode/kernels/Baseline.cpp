@@ -70,24 +70,71 @@ void planesToChunky(const std::uint8_t* plane0, std::size_t stride, unsigned pla
 
 // ---- Palette lookup ----
 
-// Four lookups per 16-byte store. The streaming form writes aligned 16-byte
-// blocks with streaming stores, which skip reading each output line into the
-// cache first; a row starts with single words until it has that alignment.
+// Palettes of up to 32 entries also as pairs, which halves the loads and
+// stores of a lookup; a larger or partly changed palette leaves none.
+void preparePalette(LookupTables& t, unsigned count) {
+    t.pairEntries = 0;
+    if (count > pairedEntries) return;
+    for (unsigned b = 0; b < count; ++b) {
+        const __m128i high = _mm_set1_epi32(static_cast<int>(t.palette[b]));
+        std::uint64_t* row = t.pairs + b * pairedEntries;
+        for (unsigned a = 0; a < count; a += 4) {
+            const __m128i low = load128(t.palette + a);
+            store128(row + a, _mm_unpacklo_epi32(low, high));
+            store128(row + a + 2, _mm_unpackhi_epi32(low, high));
+        }
+    }
+    t.pairEntries = count;
+}
+
 template <bool Streaming>
-void convertIndexedRow(const std::uint8_t* values, const LookupTables& t, unsigned, std::uint32_t width,
+void store4(std::uint32_t* out, __m128i four) {
+    if constexpr (Streaming) {
+        _mm_stream_si128(reinterpret_cast<__m128i*>(out), four);
+    } else {
+        store128(out, four);
+    }
+}
+
+__m128i pairAt(const LookupTables& t, unsigned index) {
+    return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(t.pairs + index));
+}
+
+// Sixteen pixels from eight pairs: each two values become a pair index
+// a | b << 5 in one 16-bit lane.
+template <bool Streaming>
+std::uint32_t convertPairs(const std::uint8_t* values, const LookupTables& t, std::uint32_t x, std::uint32_t width,
+                           std::uint32_t* out) {
+    for (; x + 16 <= width; x += 16) {
+        const __m128i v = load128(values + x);
+        const __m128i index = _mm_or_si128(_mm_and_si128(v, _mm_set1_epi16(0x1F)),
+                                           _mm_and_si128(_mm_srli_epi16(v, 3), _mm_set1_epi16(0x3E0)));
+        alignas(16) std::uint16_t i[8];
+        store128(i, index);
+        for (unsigned k = 0; k < 4; ++k)
+            store4<Streaming>(out + x + 4 * k, _mm_unpacklo_epi64(pairAt(t, i[2 * k]), pairAt(t, i[2 * k + 1])));
+    }
+    for (; x + 2 <= width; x += 2)
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + x), pairAt(t, values[x] | values[x + 1] << 5));
+    return x;
+}
+
+// Four lookups per 16-byte store, or eight pairs per four stores where the
+// palette has them. The streaming form writes aligned 16-byte blocks with
+// streaming stores, which skip reading each output line into the cache
+// first; a row starts with single words until it has that alignment.
+template <bool Streaming>
+void convertIndexedRow(const std::uint8_t* values, const LookupTables& t, unsigned entries, std::uint32_t width,
                        std::uint32_t* out) {
     const std::uint32_t* palette = t.palette;
     std::uint32_t x = 0;
     for (; Streaming && x < width && (reinterpret_cast<std::uintptr_t>(out + x) & 15) != 0; ++x)
         out[x] = palette[values[x]];
+    if (entries <= t.pairEntries) x = convertPairs<Streaming>(values, t, x, width, out);
     for (; x + 4 <= width; x += 4) {
         const auto entry = [&](unsigned i) { return _mm_cvtsi32_si128(static_cast<int>(palette[values[x + i]])); };
-        const __m128i four = _mm_unpacklo_epi64(_mm_unpacklo_epi32(entry(0), entry(1)), _mm_unpacklo_epi32(entry(2), entry(3)));
-        if constexpr (Streaming) {
-            _mm_stream_si128(reinterpret_cast<__m128i*>(out + x), four);
-        } else {
-            store128(out + x, four);
-        }
+        store4<Streaming>(out + x, _mm_unpacklo_epi64(_mm_unpacklo_epi32(entry(0), entry(1)),
+                                                      _mm_unpacklo_epi32(entry(2), entry(3))));
     }
     for (; x < width; ++x) out[x] = palette[values[x]];
 }
@@ -211,7 +258,7 @@ void finishStreaming() { _mm_sfence(); }
 #if VANTREL_X86_64
 const RowKernels baselineKernels{unpackRuns,
                                  planesToChunky,
-                                 portable::preparePaletteNothing,
+                                 preparePalette,
                                  portable::preparePaletteNothing,
                                  convertIndexedRow<false>,
                                  convertIndexedRow<true>,

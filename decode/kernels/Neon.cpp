@@ -104,7 +104,7 @@ uint8x16_t lookupByte(uint8x16_t index, const uint8x16x4_t (&part)[4]) {
 template <unsigned Parts>
 void convertTables(const std::uint8_t* values, const LookupTables& tables, std::uint32_t width, std::uint32_t* out) {
     ByteTables t;
-    loadByteTables<Parts>(tables.paletteBytes, t);
+    loadByteTables<Parts>(tables.forms.paletteBytes, t);
     std::uint32_t x = 0;
     for (; x + 16 <= width; x += 16) {
         const uint8x16_t index = vld1q_u8(values + x);
@@ -157,7 +157,7 @@ uint8x16_t holdByte(uint8x16_t value, uint8x16_t wrote, uint8x16_t& held) {
 template <bool EightPlanes>
 void convertHoldRow(const std::uint8_t* values, const LookupTables& t, std::uint32_t width, std::uint32_t* out) {
     uint8x16x4_t palette[4];
-    for (unsigned k = 0; k < 4; ++k) palette[k] = vld1q_u8_x4(t.paletteBytes.bytes[k]);
+    for (unsigned k = 0; k < 4; ++k) palette[k] = vld1q_u8_x4(t.forms.paletteBytes.bytes[k]);
     uint8x16_t held[4];
     for (unsigned k = 0; k < 4; ++k) held[k] = vdupq_n_u8(static_cast<std::uint8_t>(t.palette[0] >> (8 * k)));
     std::uint32_t x = 0;

@@ -142,17 +142,17 @@ inline void preparePaletteNothing(LookupTables&, unsigned) {}
 inline void splitPalette(LookupTables& t, unsigned count) {
     for (unsigned i = 0; i < count; ++i) {
         const std::uint32_t entry = t.palette[i];
-        for (unsigned k = 0; k < 4; ++k) t.paletteBytes.bytes[k][i] = static_cast<std::uint8_t>(entry >> (8 * k));
+        for (unsigned k = 0; k < 4; ++k) t.forms.paletteBytes.bytes[k][i] = static_cast<std::uint8_t>(entry >> (8 * k));
     }
 }
 
 inline void splitHold(LookupTables& t, unsigned count) {
     for (unsigned v = 0; v < count; ++v) {
-        const auto set = static_cast<std::uint32_t>(t.holdStep[v]);
-        const auto keep = static_cast<std::uint32_t>(t.holdStep[v] >> 32);
+        const auto set = static_cast<std::uint32_t>(t.forms.holdStep[v]);
+        const auto keep = static_cast<std::uint32_t>(t.forms.holdStep[v] >> 32);
         for (unsigned k = 0; k < 4; ++k) {
-            t.paletteBytes.bytes[k][v] = static_cast<std::uint8_t>(set >> (8 * k));
-            t.holdKeep.bytes[k][v] = static_cast<std::uint8_t>(keep >> (8 * k));
+            t.forms.paletteBytes.bytes[k][v] = static_cast<std::uint8_t>(set >> (8 * k));
+            t.forms.holdKeep.bytes[k][v] = static_cast<std::uint8_t>(keep >> (8 * k));
         }
     }
 }
@@ -170,7 +170,7 @@ inline void convertIndexed(const std::uint8_t* values, const LookupTables& t, un
 inline void convertHoldFrom(const std::uint8_t* values, const LookupTables& t, std::uint32_t from,
                             std::uint32_t width, std::uint32_t held, std::uint32_t* out) {
     for (std::uint32_t x = from; x < width; ++x) {
-        const std::uint64_t step = t.holdStep[values[x]];
+        const std::uint64_t step = t.forms.holdStep[values[x]];
         held = (held & static_cast<std::uint32_t>(step >> 32)) | static_cast<std::uint32_t>(step);
         out[x] = held;
     }
@@ -184,7 +184,7 @@ inline void convertHold(const std::uint8_t* values, const LookupTables& t, unsig
     std::uint32_t held = t.palette[0];
     std::uint32_t x = 0;
     for (; x + 2 <= width; x += 2) {
-        const std::uint64_t stepA = t.holdStep[values[x]], stepB = t.holdStep[values[x + 1]];
+        const std::uint64_t stepA = t.forms.holdStep[values[x]], stepB = t.forms.holdStep[values[x + 1]];
         const auto keepA = static_cast<std::uint32_t>(stepA >> 32), setA = static_cast<std::uint32_t>(stepA);
         const auto keepB = static_cast<std::uint32_t>(stepB >> 32), setB = static_cast<std::uint32_t>(stepB);
         out[x] = (held & keepA) | setA;
@@ -192,7 +192,7 @@ inline void convertHold(const std::uint8_t* values, const LookupTables& t, unsig
         out[x + 1] = held;
     }
     if (x < width) {
-        const std::uint64_t step = t.holdStep[values[x]];
+        const std::uint64_t step = t.forms.holdStep[values[x]];
         out[x] = (held & static_cast<std::uint32_t>(step >> 32)) | static_cast<std::uint32_t>(step);
     }
 }

@@ -19,16 +19,31 @@ struct PaletteBytes {
     std::uint8_t bytes[4][256];
 };
 
-// What a row's values look up. palette is the working palette as the pixels
-// show it (mask and transparent colour already folded in where they can be);
-// holdStep[v] is hold-and-modify's step held = (held & keep) | set, set in
-// the low and keep in the high half. The split forms are kept up to date by
-// the tier's own prepare kernels for the tiers that use them.
-struct LookupTables {
-    std::uint32_t palette[256];
+// The tables a tier prepares from the palette and hold steps: holdStep[v]
+// is hold-and-modify's step held = (held & keep) | set, set in the low and
+// keep in the high half; the split forms serve the tiers that look up bytes.
+struct HoldAndSplit {
     std::uint64_t holdStep[256];
     PaletteBytes paletteBytes;  // palette split; for hold-and-modify, the set halves
     PaletteBytes holdKeep;      // the keep halves of holdStep
+};
+
+// Two pixels at once for palettes of up to 32 entries: pairs[a | b << 5] is
+// palette[a] in the low and palette[b] in the high half.
+constexpr unsigned pairedEntries = 32;
+
+// What a row's values look up. palette is the working palette as the pixels
+// show it (mask and transparent colour already folded in where they can be).
+// A picture uses one of the union's forms, as its tier's prepare kernels
+// keep it: the hold steps and split bytes, or the baseline tier's pairs for
+// small palettes, valid for values below pairEntries (0 when none are).
+struct LookupTables {
+    std::uint32_t palette[256];
+    union {
+        HoldAndSplit forms;
+        std::uint64_t pairs[pairedEntries * pairedEntries];
+    };
+    unsigned pairEntries;
     // Hold-and-modify of 7 or 8 planes: 6-bit levels, control in bits 6 and
     // 7; else 4-bit levels, control from bit 4 up (anything above 2 modifies green).
     bool holdEightPlanes;
@@ -50,7 +65,7 @@ struct RowKernels {
     void (*planesToChunky)(const std::uint8_t* plane0, std::size_t stride, unsigned planes, std::uint32_t groups,
                            std::uint32_t planeRowBytes, std::uint8_t* out);
 
-    // Brings the split forms up to date after palette entries (or hold
+    // Bring the tier's forms up to date after palette entries (or hold
     // steps) 0 to count - 1 changed.
     void (*preparePalette)(LookupTables& tables, unsigned count);
     void (*prepareHold)(LookupTables& tables, unsigned count);

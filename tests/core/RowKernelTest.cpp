@@ -43,14 +43,14 @@ void holdStepsFor(bool eightPlanes, LookupTables& t) {
         const std::uint32_t control = eightPlanes ? v >> 6 : v >> 4, bits = eightPlanes ? v & 63 : v & 15;
         const std::uint32_t level = eightPlanes ? (bits << 2) | (bits >> 4) : bits * 17;
         const unsigned shift = control == 1 ? 0 : control == 2 ? 16 : 8;
-        t.holdStep[v] = control == 0 ? t.palette[v] : std::uint64_t{~(0xFFu << shift)} << 32 | level << shift;
+        t.forms.holdStep[v] = control == 0 ? t.palette[v] : std::uint64_t{~(0xFFu << shift)} << 32 | level << shift;
     }
 }
 
-// The split forms serve one kind of lookup per picture: the palette's or the
-// hold steps'.
-LookupTables preparedForPalette(LookupTables t, const RowKernels& k) {
-    k.preparePalette(t, 256);
+// The prepared forms serve one kind of lookup per picture: the palette's or
+// the hold steps'.
+LookupTables preparedForPalette(LookupTables t, const RowKernels& k, unsigned count) {
+    k.preparePalette(t, count);
     return t;
 }
 
@@ -86,19 +86,32 @@ protected:
     }
 };
 
+// Each palette prepared as the decoder prepares it (up to the values'
+// limit), whole, and, as a line palette leaves it, prepared whole and then
+// changed in its first 16 entries only.
 TEST_F(RowKernels_, LookUpPalettes) {
     atEveryTierAndWidth([](const RowKernels& k, std::mt19937& random, std::uint32_t width) {
-        const LookupTables t = preparedForPalette(randomTables(random), k);
+        const LookupTables drawn = randomTables(random);
+        LookupTables changed = preparedForPalette(drawn, k, 32);
+        for (unsigned i = 0; i < 16; ++i) changed.palette[i] = static_cast<std::uint32_t>(random());
+        changed = preparedForPalette(changed, k, 16);
+        const LookupTables whole = preparedForPalette(drawn, k, 256);
         for (unsigned entries : {16u, 32u, 64u, 128u, 256u}) {
-            const GuardedBuffer values(randomBytes(random, width, entries));
-            GuardedBuffer out(width * 4), streamed(width * 4 + 4, GuardedBuffer::Edge::Start);
-            k.convertIndexed(values.begin(), t, entries, width, words(out));
-            k.convertIndexedStreaming(values.begin(), t, entries, width, words(streamed) + 1);  // misaligned start
-            k.finishStreaming();
-            for (std::uint32_t x = 0; x < width; ++x) {
-                const std::uint32_t v = values.begin()[x];
-                ASSERT_EQ(words(out)[x], t.palette[v]) << "entries " << entries << ", pixel " << x;
-                ASSERT_EQ(words(streamed)[x + 1], t.palette[v]) << "streamed, entries " << entries << ", pixel " << x;
+            const LookupTables upToEntries = preparedForPalette(drawn, k, entries);
+            for (const LookupTables* t : {&upToEntries, &whole, static_cast<const LookupTables*>(&changed)}) {
+                if (t == &changed && entries != 32) continue;
+                const char* prepared = t == &whole ? "whole" : t == &changed ? "changed in part" : "up to entries";
+                const GuardedBuffer values(randomBytes(random, width, entries));
+                GuardedBuffer out(width * 4), streamed(width * 4 + 4, GuardedBuffer::Edge::Start);
+                k.convertIndexed(values.begin(), *t, entries, width, words(out));
+                k.convertIndexedStreaming(values.begin(), *t, entries, width, words(streamed) + 1);  // misaligned start
+                k.finishStreaming();
+                for (std::uint32_t x = 0; x < width; ++x) {
+                    const std::uint32_t v = values.begin()[x];
+                    ASSERT_EQ(words(out)[x], t->palette[v]) << prepared << ", entries " << entries << ", pixel " << x;
+                    ASSERT_EQ(words(streamed)[x + 1], t->palette[v])
+                        << "streamed, " << prepared << ", entries " << entries << ", pixel " << x;
+                }
             }
         }
     });
@@ -122,7 +135,7 @@ TEST_F(RowKernels_, HoldAndModify) {
             k.convertHold(values.begin(), *h, entries, width, words(out));
             std::uint32_t held = h->palette[0];
             for (std::uint32_t x = 0; x < width; ++x) {
-                const std::uint64_t step = h->holdStep[values.begin()[x]];
+                const std::uint64_t step = h->forms.holdStep[values.begin()[x]];
                 held = (held & static_cast<std::uint32_t>(step >> 32)) | static_cast<std::uint32_t>(step);
                 ASSERT_EQ(words(out)[x], held) << "entries " << entries << (h->holdEightPlanes ? ", 8 planes" : "")
                                                << (h == &opaque6 || h == &opaque8 ? ", opaque" : "") << ", pixel " << x;
