@@ -115,7 +115,7 @@ std::uint32_t convertPairs(const std::uint8_t* values, const LookupTables& t, st
             store4<Streaming>(out + x + 4 * k, _mm_unpacklo_epi64(pairAt(t, i[2 * k]), pairAt(t, i[2 * k + 1])));
     }
     for (; x + 2 <= width; x += 2)
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + x), pairAt(t, values[x] | values[x + 1] << 5));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + x), pairAt(t, values[x] | unsigned{values[x + 1]} << 5));
     return x;
 }
 
