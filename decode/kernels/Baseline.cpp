@@ -101,7 +101,8 @@ __m128i pairAt(const LookupTables& t, unsigned index) {
 }
 
 // Sixteen pixels from eight pairs: each two values become a pair index
-// a | b << 5 in one 16-bit lane.
+// a | b << 5 in one 16-bit lane. Only the low 5 bits of a value are taken,
+// so no index leaves the table whatever the values.
 template <bool Streaming>
 std::uint32_t convertPairs(const std::uint8_t* values, const LookupTables& t, std::uint32_t x, std::uint32_t width,
                            std::uint32_t* out) {
@@ -114,8 +115,10 @@ std::uint32_t convertPairs(const std::uint8_t* values, const LookupTables& t, st
         for (unsigned k = 0; k < 4; ++k)
             store4<Streaming>(out + x + 4 * k, _mm_unpacklo_epi64(pairAt(t, i[2 * k]), pairAt(t, i[2 * k + 1])));
     }
-    for (; x + 2 <= width; x += 2)
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + x), pairAt(t, values[x] | unsigned{values[x + 1]} << 5));
+    for (; x + 2 <= width; x += 2) {
+        const unsigned index = (values[x] & 0x1Fu) | (values[x + 1] & 0x1Fu) << 5;
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + x), pairAt(t, index));
+    }
     return x;
 }
 
