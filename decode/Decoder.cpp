@@ -196,6 +196,7 @@ void greyRamp(std::uint32_t* palette) {
 }
 
 void prepareTables(const ImageInfo& info, const RowPlan& plan, DecoderStorage& s) {
+    s.tables.pairEntries = 0;  // until a tier's prepare kernel builds pairs
     buildBasePalette(info, s.basePalette);
     if (info.pixelMode == PixelMode::Grey8) greyRamp(s.basePalette);
     if (holdsAndModifies(info.pixelMode)) {
