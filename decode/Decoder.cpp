@@ -10,12 +10,17 @@ namespace {
 
 constexpr std::uint32_t linePaletteBytes = 32;
 
-// A line palette word 0x0RGB: each 4-bit level spread to the low half of its
-// byte (0x0R0G0B), then repeated into the high half.
-std::uint32_t linePaletteColour(const std::uint8_t* word) {
-    const std::uint32_t levels = std::uint32_t{word[0]} << 8 | word[1];
-    const std::uint32_t spread = (levels & 0xF00u) << 8 | (levels & 0xF0u) << 4 | (levels & 0xFu);
-    return 0xFF000000u | spread | spread << 4;
+// The 16 words 0x0RGB of a line palette to opaque colours, each 4-bit level
+// repeated into both halves of its byte. The words are copied first so that
+// the compiler knows they cannot overlap the palette, and turns the loop into
+// a few vector operations.
+void linePaletteColours(const std::uint8_t* stored, std::uint32_t* palette) {
+    std::uint8_t words[linePaletteBytes];
+    for (unsigned i = 0; i < linePaletteBytes; ++i) words[i] = stored[i];
+    for (unsigned i = 0; i < 16; ++i) {
+        const std::uint32_t high = words[2 * i], low = words[2 * i + 1];
+        palette[i] = 0xFF000000u | (high & 0xFu) * 0x110000u | (low >> 4) * 0x1100u | (low & 0xFu) * 0x11u;
+    }
 }
 
 void writePaletteStrip(const ImageInfo& info, std::uint32_t* pixels) {
@@ -41,7 +46,7 @@ struct LinePaletteCursor {
     bool loadInto(std::uint32_t* workingPalette, std::uint32_t memoryRow) {
         const std::uint32_t index = next < count ? next : count - 1;
         const std::uint8_t* words = first + std::size_t{index} * linePaletteBytes;
-        for (unsigned i = 0; i < 16; ++i) workingPalette[i] = linePaletteColour(words + 2 * i);
+        linePaletteColours(words, workingPalette);
         if (!(paired && (memoryRow & 1) != 0)) ++next;
         return true;
     }
