@@ -64,23 +64,50 @@ void splitPalette(LookupTables& t, unsigned count) {
 // Only the values with control 0 look up the palette: 64 at most.
 void splitHoldPalette(LookupTables& t, unsigned count) { splitPalette(t, count < 64 ? count : 64); }
 
-// Thirty-two pixels from their blue, green, red and alpha bytes (pixels 0 to
-// 15 in the low lanes, 16 to 31 in the high ones), stored in order.
 template <bool Streaming>
-void storeThirtyTwo(__m256i blue, __m256i green, __m256i red, __m256i alpha, std::uint32_t* out) {
+void store8Words(std::uint32_t* out, __m256i eight) {
+    if constexpr (Streaming) {
+        _mm256_stream_si256(reinterpret_cast<__m256i*>(out), eight);
+    } else {
+        store256(out, eight);
+    }
+}
+
+// Thirty-two pixels' blue, green, red and alpha bytes interleaved within
+// each lane: word block k holds the pixels of bytes 4k to 4k + 3 of the low
+// lane, then those of the high lane.
+struct InterleavedWords {
+    __m256i block[4];
+};
+
+InterleavedWords interleaveBytes(__m256i blue, __m256i green, __m256i red, __m256i alpha) {
     const __m256i lowBG = _mm256_unpacklo_epi8(blue, green), highBG = _mm256_unpackhi_epi8(blue, green);
     const __m256i lowRA = _mm256_unpacklo_epi8(red, alpha), highRA = _mm256_unpackhi_epi8(red, alpha);
-    const __m256i w0 = _mm256_unpacklo_epi16(lowBG, lowRA), w1 = _mm256_unpackhi_epi16(lowBG, lowRA);
-    const __m256i w2 = _mm256_unpacklo_epi16(highBG, highRA), w3 = _mm256_unpackhi_epi16(highBG, highRA);
-    const __m256i parts[4] = {_mm256_permute2x128_si256(w0, w1, 0x20), _mm256_permute2x128_si256(w2, w3, 0x20),
-                              _mm256_permute2x128_si256(w0, w1, 0x31), _mm256_permute2x128_si256(w2, w3, 0x31)};
-    for (unsigned k = 0; k < 4; ++k) {
-        if constexpr (Streaming) {
-            _mm256_stream_si256(reinterpret_cast<__m256i*>(out + 8 * k), parts[k]);
-        } else {
-            store256(out + 8 * k, parts[k]);
-        }
-    }
+    return {{_mm256_unpacklo_epi16(lowBG, lowRA), _mm256_unpackhi_epi16(lowBG, lowRA),
+             _mm256_unpacklo_epi16(highBG, highRA), _mm256_unpackhi_epi16(highBG, highRA)}};
+}
+
+// Thirty-two pixels from their blue, green, red and alpha bytes (pixels 0 to
+// 15 in the low lanes, 16 to 31 in the high ones), stored in order.
+void storeThirtyTwo(__m256i blue, __m256i green, __m256i red, __m256i alpha, std::uint32_t* out) {
+    const InterleavedWords w = interleaveBytes(blue, green, red, alpha);
+    store256(out, _mm256_permute2x128_si256(w.block[0], w.block[1], 0x20));
+    store256(out + 8, _mm256_permute2x128_si256(w.block[2], w.block[3], 0x20));
+    store256(out + 16, _mm256_permute2x128_si256(w.block[0], w.block[1], 0x31));
+    store256(out + 24, _mm256_permute2x128_si256(w.block[2], w.block[3], 0x31));
+}
+
+// Values whose four-pixel groups are dealt to the lanes in turn (0, 2, 4, 6
+// low, 1, 3, 5, 7 high) give bytes that interleave into pixel order within
+// the lanes, so their 32 pixels are stored with one lane move instead of four.
+__m256i dealtToLanes(__m256i values) {
+    return _mm256_permutevar8x32_epi32(values, _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7));
+}
+
+template <bool Streaming>
+void storeDealt(__m256i blue, __m256i green, __m256i red, __m256i alpha, std::uint32_t* out) {
+    const InterleavedWords w = interleaveBytes(blue, green, red, alpha);
+    for (unsigned k = 0; k < 4; ++k) store8Words<Streaming>(out + 8 * k, w.block[k]);
 }
 
 // Byte k of up to 64 entries in blocks of 16, each block in both lanes.
@@ -100,7 +127,8 @@ ShuffleTables<Blocks> loadShuffleTables(const PaletteBytes& bytes) {
 // Thirty-two lookups of each byte: block b answers the values 16b to 16b + 15;
 // for the others, the index is pushed to 0x80 or above, where vpshufb gives 0.
 template <unsigned Blocks, bool Streaming>
-void lookupThirtyTwo(__m256i values, const ShuffleTables<Blocks>& t, std::uint32_t* out) {
+void lookupThirtyTwo(__m256i inOrder, const ShuffleTables<Blocks>& t, std::uint32_t* out) {
+    const __m256i values = dealtToLanes(inOrder);
     __m256i bytes[4];
     for (unsigned k = 0; k < 4; ++k) bytes[k] = _mm256_shuffle_epi8(t.block[k][0], _mm256_adds_epu8(values, _mm256_set1_epi8(0x70)));
     for (unsigned b = 1; b < Blocks; ++b) {
@@ -108,7 +136,7 @@ void lookupThirtyTwo(__m256i values, const ShuffleTables<Blocks>& t, std::uint32
                                                _mm256_set1_epi8(0x70));
         for (unsigned k = 0; k < 4; ++k) bytes[k] = _mm256_or_si256(bytes[k], _mm256_shuffle_epi8(t.block[k][b], index));
     }
-    storeThirtyTwo<Streaming>(bytes[0], bytes[1], bytes[2], bytes[3], out);
+    storeDealt<Streaming>(bytes[0], bytes[1], bytes[2], bytes[3], out);
 }
 
 template <unsigned Blocks, bool Streaming>
@@ -131,12 +159,8 @@ void convertLoaded(const std::uint8_t* values, const LookupTables& tables, std::
     for (; x + 8 <= width; x += 8) {
         const std::uint64_t valueBytes = portable::load64(values + x);
         const auto entry = [&](unsigned i) { return static_cast<int>(palette[(valueBytes >> (8 * i)) & 0xFF]); };
-        const __m256i eight = _mm256_setr_epi32(entry(0), entry(1), entry(2), entry(3), entry(4), entry(5), entry(6), entry(7));
-        if constexpr (Streaming) {
-            _mm256_stream_si256(reinterpret_cast<__m256i*>(out + x), eight);
-        } else {
-            store256(out + x, eight);
-        }
+        store8Words<Streaming>(out + x, _mm256_setr_epi32(entry(0), entry(1), entry(2), entry(3), entry(4), entry(5),
+                                                          entry(6), entry(7)));
     }
     for (; x < width; ++x) out[x] = palette[values[x]];
 }
@@ -259,7 +283,7 @@ void convertHoldRow(const std::uint8_t* values, const LookupTables& t, std::uint
         __m256i colour[4];
         for (unsigned k = 0; k < (Opaque ? 3 : 4); ++k) colour[k] = holdByte(w.value[k], w.wrote[k], held[k]);
         if constexpr (Opaque) colour[3] = held[3];
-        storeThirtyTwo<false>(colour[0], colour[1], colour[2], colour[3], out + x);
+        storeThirtyTwo(colour[0], colour[1], colour[2], colour[3], out + x);
     }
     // The row's last pixels, from the colour held so far.
     const std::uint32_t colour = lowByte(held[0]) | lowByte(held[1]) << 8 | lowByte(held[2]) << 16 | lowByte(held[3]) << 24;
@@ -291,7 +315,7 @@ void convertPlanarRgb(const std::uint8_t* red, const std::uint8_t* green, const 
     std::uint32_t x = 0;
     const __m256i opaque = _mm256_set1_epi8(-1);
     for (; x + 32 <= width; x += 32)
-        storeThirtyTwo<false>(load256(blue + x), load256(green + x), load256(red + x), opaque, out + x);
+        storeThirtyTwo(load256(blue + x), load256(green + x), load256(red + x), opaque, out + x);
     portable::convertPlanarRgb(red + x, green + x, blue + x, width - x, out + x);
 }
 
@@ -299,7 +323,7 @@ void convertPlanarRgba(const std::uint8_t* red, const std::uint8_t* green, const
                        const std::uint8_t* alpha, std::uint32_t width, std::uint32_t* out) {
     std::uint32_t x = 0;
     for (; x + 32 <= width; x += 32)
-        storeThirtyTwo<false>(load256(blue + x), load256(green + x), load256(red + x), load256(alpha + x), out + x);
+        storeThirtyTwo(load256(blue + x), load256(green + x), load256(red + x), load256(alpha + x), out + x);
     portable::convertPlanarRgba(red + x, green + x, blue + x, alpha + x, width - x, out + x);
 }
 
