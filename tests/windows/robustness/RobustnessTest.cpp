@@ -141,6 +141,21 @@ void runThroughDll(const char* kind, void (*damage)(const Subject&, const Damage
     EXPECT_EQ(dll().canUnloadNow(), S_OK);
 }
 
+// The leak checks above count only files and mappings: a file and a mapping
+// the test opens itself must show, and go when closed.
+TEST(DllRobustness, LeakChecksSeeAFileAndItsMapping) {
+    TempFile file(fuzz::generatedSubjects().front().bytes);
+    const int before = openHandles();
+    HANDLE opened = CreateFileW(file.path(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(opened, INVALID_HANDLE_VALUE);
+    HANDLE mapping = CreateFileMappingW(opened, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    ASSERT_NE(mapping, nullptr);
+    EXPECT_EQ(openHandles(), before + 2);
+    CloseHandle(mapping);
+    CloseHandle(opened);
+    EXPECT_EQ(openHandles(), before);
+}
+
 TEST(DllRobustness, Truncations) { runThroughDll("truncations", fuzz::truncations); }
 TEST(DllRobustness, ShortBodies) { runThroughDll("short bodies", fuzz::shortBodies); }
 TEST(DllRobustness, ByteFlips) { runThroughDll("byte flips", fuzz::byteFlips); }

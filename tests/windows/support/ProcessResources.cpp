@@ -5,6 +5,8 @@
 #endif
 #include <windows.h>
 
+#include <string>
+
 namespace vantrel::test {
 
 int mappedViews() {
@@ -18,20 +20,36 @@ int mappedViews() {
     return count;
 }
 
+namespace {
+
+// The object type of a handle ("File", "Section", "Event"...), from
+// NtQueryObject, which Windows and Wine both have; empty where it gives none.
+std::wstring handleType(HANDLE handle) {
+    using QueryObject = LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+    static const auto query = reinterpret_cast<QueryObject>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryObject")));
+    struct TypeName {
+        USHORT length;
+        USHORT capacity;
+        const wchar_t* text;
+    };
+    alignas(8) unsigned char answer[1024];
+    constexpr int objectTypeInformation = 2;
+    if (query == nullptr || query(handle, objectTypeInformation, answer, sizeof answer, nullptr) < 0) return {};
+    const auto* name = reinterpret_cast<const TypeName*>(answer);
+    return std::wstring(name->text, name->length / sizeof(wchar_t));
+}
+
+}  // namespace
+
 int openHandles() {
     int count = 0;
     for (ULONG_PTR value = 4; value < 0x10000; value += 4) {
         DWORD flags = 0;
-        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++count;
-    }
-    return count;
-}
-
-int openHandlesOnceSettled(int expected) {
-    int count = openHandles();
-    for (int wait = 0; count != expected && wait < 40; ++wait) {
-        Sleep(50);
-        count = openHandles();
+        const auto handle = reinterpret_cast<HANDLE>(value);
+        if (!GetHandleInformation(handle, &flags)) continue;
+        const std::wstring type = handleType(handle);
+        if (type == L"File" || type == L"Section") ++count;
     }
     return count;
 }

@@ -7,14 +7,13 @@ namespace vantrel::test {
 // Committed views of mapped files in this process.
 int mappedViews();
 
-// Open handles of this process, found by asking after every handle value in
-// the range a test process uses (GetProcessHandleCount is not available on
-// every system the tests run on).
+// Open handles of files and file mappings in this process, what a handler
+// opens for a picture, found by asking after every handle value in the range
+// a test process uses (GetProcessHandleCount is not available on every system
+// the tests run on). Handles of other kinds are not counted: the system makes
+// and keeps some of its own, such as the semaphore of a lock the first time
+// two threads wait on it.
 int openHandles();
-
-// openHandles() once it is back to expected, waiting up to two seconds: after
-// threads end, the system may take a moment to close handles of its own.
-int openHandlesOnceSettled(int expected);
 
 // GetProcessHandleCount's figure, or -1 where the system gives none (Wine
 // reports 0).
