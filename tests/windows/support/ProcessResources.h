@@ -11,8 +11,7 @@ int mappedViews();
 // opens for a picture, found by asking after every handle value in the range
 // a test process uses (GetProcessHandleCount is not available on every system
 // the tests run on). Handles of other kinds are not counted: the system makes
-// and keeps some of its own, such as the semaphore of a lock the first time
-// two threads wait on it.
+// and keeps some of its own while threads run (Wine does, one now and then).
 int openHandles();
 
 // GetProcessHandleCount's figure, or -1 where the system gives none (Wine
