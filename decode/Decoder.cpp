@@ -38,16 +38,18 @@ struct LinePaletteCursor {
     std::uint32_t count;
     std::uint32_t next;
     bool paired;
+    std::uint32_t loaded;  // the stored palette the working palette holds, count when none
 
     bool active() const { return first != nullptr && count != 0; }
 
     // Loads entries 0 to 15 of the palette for the row; false when this row
-    // keeps the palette of the row before.
+    // keeps the palette of the row before, which is then left as it is.
     bool loadInto(std::uint32_t* workingPalette, std::uint32_t memoryRow) {
         const std::uint32_t index = next < count ? next : count - 1;
-        const std::uint8_t* words = first + std::size_t{index} * linePaletteBytes;
-        linePaletteColours(words, workingPalette);
         if (!(paired && (memoryRow & 1) != 0)) ++next;
+        if (index == loaded) return false;
+        linePaletteColours(first + std::size_t{index} * linePaletteBytes, workingPalette);
+        loaded = index;
         return true;
     }
 };
@@ -313,7 +315,7 @@ void decodePicture(const ImageInfo& info, std::uint32_t* pixels, Alpha alpha) {
     RowSource source{info, rowGeometry(info), {info.body, info.bodySize}, 0, plan.kernels};
     prepareTables(info, plan, storage);
     LinePaletteCursor linePalette{info.linePalettes, info.linePaletteCount, 0,
-                                  info.linePaletteCount < info.height};
+                                  info.linePaletteCount < info.height, info.linePaletteCount};
     for (std::uint32_t r = 0; r < info.height; ++r) {
         const std::uint32_t m = info.height - 1u - r;
         const StoredRow row = readRow(source, storage);
