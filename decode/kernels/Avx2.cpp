@@ -64,6 +64,7 @@ void splitPalette(LookupTables& t, unsigned count) {
 // Only the values with control 0 look up the palette: 64 at most.
 void splitHoldPalette(LookupTables& t, unsigned count) { splitPalette(t, count < 64 ? count : 64); }
 
+// Eight pixels to out, with a streaming store where asked.
 template <bool Streaming>
 void store8Words(std::uint32_t* out, __m256i eight) {
     if constexpr (Streaming) {

@@ -208,7 +208,6 @@ TEST(DllConcurrency, EightApartmentsRenderAtOnce) {
     EXPECT_EQ(canUnloadNow(), S_OK);
     EXPECT_EQ(mappedViews(), views) << "a view of a picture stayed mapped";
     EXPECT_EQ(handlesAfter, handles) << "a file or mapping handle stayed open";
-    EXPECT_EQ(systemHandleCount(), systemHandles);
     FreeLibrary(module);
 }
 
