@@ -150,18 +150,23 @@ void convertShuffled(const std::uint8_t* values, const LookupTables& tables, std
     for (; x < width; ++x) out[x] = tables.palette[values[x]];
 }
 
-// Larger palettes: one load per pixel, eight words per 32-byte store.
+// Larger palettes: one load per pixel, eight words per 32-byte store. Stores
+// to the cache take sixteen pixels per step, which keeps more loads in
+// flight; streaming stores are bound by memory and run best eight at a time.
 template <bool Streaming>
 void convertLoaded(const std::uint8_t* values, const LookupTables& tables, std::uint32_t width, std::uint32_t* out) {
     const std::uint32_t* palette = tables.palette;
     std::uint32_t x = 0;
     for (; Streaming && x < width && (reinterpret_cast<std::uintptr_t>(out + x) & 31) != 0; ++x)
         out[x] = palette[values[x]];
-    for (; x + 8 <= width; x += 8) {
-        const std::uint64_t valueBytes = portable::load64(values + x);
+    const auto eightEntries = [palette](const std::uint8_t* eight) {
+        const std::uint64_t valueBytes = portable::load64(eight);
         const auto entry = [&](unsigned i) { return static_cast<int>(palette[(valueBytes >> (8 * i)) & 0xFF]); };
-        store8Words<Streaming>(out + x, _mm256_setr_epi32(entry(0), entry(1), entry(2), entry(3), entry(4), entry(5),
-                                                          entry(6), entry(7)));
+        return _mm256_setr_epi32(entry(0), entry(1), entry(2), entry(3), entry(4), entry(5), entry(6), entry(7));
+    };
+    constexpr std::uint32_t step = Streaming ? 8 : 16;
+    for (; x + step <= width; x += step) {
+        for (std::uint32_t k = 0; k < step; k += 8) store8Words<Streaming>(out + x + k, eightEntries(values + x + k));
     }
     for (; x < width; ++x) out[x] = palette[values[x]];
 }

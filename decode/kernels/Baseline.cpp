@@ -122,10 +122,11 @@ std::uint32_t convertPairs(const std::uint8_t* values, const LookupTables& t, st
     return x;
 }
 
-// Four lookups per 16-byte store, or eight pairs per four stores where the
-// palette has them. The streaming form writes aligned 16-byte blocks with
-// streaming stores, which skip reading each output line into the cache
-// first; a row starts with single words until it has that alignment.
+// Four lookups per 16-byte store, sixteen pixels per step to keep many loads
+// in flight, or eight pairs per four stores where the palette has them. The
+// streaming form writes aligned 16-byte blocks with streaming stores, which
+// skip reading each output line into the cache first; a row starts with
+// single words until it has that alignment.
 template <bool Streaming>
 void convertIndexedRow(const std::uint8_t* values, const LookupTables& t, unsigned entries, std::uint32_t width,
                        std::uint32_t* out) {
@@ -134,10 +135,16 @@ void convertIndexedRow(const std::uint8_t* values, const LookupTables& t, unsign
     for (; Streaming && x < width && (reinterpret_cast<std::uintptr_t>(out + x) & 15) != 0; ++x)
         out[x] = palette[values[x]];
     if (entries <= t.pairEntries) x = convertPairs<Streaming>(values, t, x, width, out);
-    for (; x + 4 <= width; x += 4) {
-        const auto entry = [&](unsigned i) { return _mm_cvtsi32_si128(static_cast<int>(palette[values[x + i]])); };
-        store4<Streaming>(out + x, _mm_unpacklo_epi64(_mm_unpacklo_epi32(entry(0), entry(1)),
-                                                      _mm_unpacklo_epi32(entry(2), entry(3))));
+    const auto fourEntries = [palette](std::uint64_t valueBytes) {
+        const auto entry = [&](unsigned i) { return _mm_cvtsi32_si128(static_cast<int>(palette[(valueBytes >> (8 * i)) & 0xFF])); };
+        return _mm_unpacklo_epi64(_mm_unpacklo_epi32(entry(0), entry(1)), _mm_unpacklo_epi32(entry(2), entry(3)));
+    };
+    for (; x + 16 <= width; x += 16) {
+        const std::uint64_t low = portable::load64(values + x), high = portable::load64(values + x + 8);
+        store4<Streaming>(out + x, fourEntries(low));
+        store4<Streaming>(out + x + 4, fourEntries(low >> 32));
+        store4<Streaming>(out + x + 8, fourEntries(high));
+        store4<Streaming>(out + x + 12, fourEntries(high >> 32));
     }
     for (; x < width; ++x) out[x] = palette[values[x]];
 }
