@@ -101,8 +101,9 @@ __m128i pairAt(const LookupTables& t, unsigned index) {
 }
 
 // Sixteen pixels from eight pairs: each two values become a pair index
-// a | b << 5 in one 16-bit lane. Only the low 5 bits of a value are taken,
-// so no index leaves the table whatever the values.
+// a | b << 5 in one 16-bit lane, and the indices are read from two general
+// registers. Only the low 5 bits of a value are taken, so no index leaves the
+// table whatever the values.
 template <bool Streaming>
 std::uint32_t convertPairs(const std::uint8_t* values, const LookupTables& t, std::uint32_t x, std::uint32_t width,
                            std::uint32_t* out) {
@@ -110,10 +111,15 @@ std::uint32_t convertPairs(const std::uint8_t* values, const LookupTables& t, st
         const __m128i v = load128(values + x);
         const __m128i index = _mm_or_si128(_mm_and_si128(v, _mm_set1_epi16(0x1F)),
                                            _mm_and_si128(_mm_srli_epi16(v, 3), _mm_set1_epi16(0x3E0)));
-        alignas(16) std::uint16_t i[8];
-        store128(i, index);
-        for (unsigned k = 0; k < 4; ++k)
-            store4<Streaming>(out + x + 4 * k, _mm_unpacklo_epi64(pairAt(t, i[2 * k]), pairAt(t, i[2 * k + 1])));
+        const std::uint64_t low = static_cast<std::uint64_t>(_mm_cvtsi128_si64(index));
+        const std::uint64_t high = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(index, index)));
+        const auto at = [&](std::uint64_t four, unsigned k) {
+            return pairAt(t, static_cast<unsigned>(four >> (16 * k)) & 0x3FF);
+        };
+        store4<Streaming>(out + x, _mm_unpacklo_epi64(at(low, 0), at(low, 1)));
+        store4<Streaming>(out + x + 4, _mm_unpacklo_epi64(at(low, 2), at(low, 3)));
+        store4<Streaming>(out + x + 8, _mm_unpacklo_epi64(at(high, 0), at(high, 1)));
+        store4<Streaming>(out + x + 12, _mm_unpacklo_epi64(at(high, 2), at(high, 3)));
     }
     for (; x + 2 <= width; x += 2) {
         const unsigned index = (values[x] & 0x1Fu) | (values[x + 1] & 0x1Fu) << 5;
