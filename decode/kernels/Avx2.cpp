@@ -403,6 +403,12 @@ void premultiply(std::uint32_t* pixels, std::size_t count) {
     for (; i + 8 <= count; i += 8) {
         const __m256i p = load256(pixels + i);
         if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(_mm256_and_si256(p, opaque), opaque)) == -1) continue;
+        // Opaque or clear pixels, as masks leave them: the clear ones become 0.
+        const __m256i sign = _mm256_srai_epi32(p, 31);
+        if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(_mm256_srai_epi32(p, 24), sign)) == -1) {
+            store256(pixels + i, _mm256_and_si256(p, sign));
+            continue;
+        }
         const __m256i zero = _mm256_setzero_si256();
         // unpack works within lanes and packus undoes it the same way
         const __m256i scaled = _mm256_packus_epi16(scaleFour(_mm256_unpacklo_epi8(p, zero)), scaleFour(_mm256_unpackhi_epi8(p, zero)));

@@ -423,6 +423,12 @@ void premultiply(std::uint32_t* pixels, std::size_t count) {
     for (; i + 16 <= count; i += 16) {
         const __m512i p = _mm512_loadu_si512(static_cast<const void*>(pixels + i));
         if (_mm512_cmpneq_epi32_mask(_mm512_and_si512(p, opaque), opaque) == 0) continue;
+        // Opaque or clear pixels, as masks leave them: the clear ones become 0.
+        const __m512i sign = _mm512_srai_epi32(p, 31);
+        if (_mm512_cmpneq_epi32_mask(_mm512_srai_epi32(p, 24), sign) == 0) {
+            _mm512_storeu_si512(static_cast<void*>(pixels + i), _mm512_and_si512(p, sign));
+            continue;
+        }
         __m256i halves[2];
         for (unsigned h = 0; h < 2; ++h) {
             const __m512i wide = _mm512_cvtepu8_epi16(h == 0 ? _mm512_castsi512_si256(p) : _mm512_extracti64x4_epi64(p, 1));

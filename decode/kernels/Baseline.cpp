@@ -259,6 +259,16 @@ void premultiply(std::uint32_t* pixels, std::size_t count) {
         const __m128i a = load128(pixels + i), b = load128(pixels + i + 4);
         const __m128i both = _mm_and_si128(_mm_and_si128(a, b), opaque);
         if (_mm_movemask_epi8(_mm_cmpeq_epi32(both, opaque)) == 0xFFFF) continue;
+        // Pixels that are opaque or clear, as masks leave them: the clear ones
+        // become 0. An alpha is 0 or 255 when it is its own sign extended.
+        const __m128i signA = _mm_srai_epi32(a, 31), signB = _mm_srai_epi32(b, 31);
+        const __m128i bare = _mm_and_si128(_mm_cmpeq_epi32(_mm_srai_epi32(a, 24), signA),
+                                           _mm_cmpeq_epi32(_mm_srai_epi32(b, 24), signB));
+        if (_mm_movemask_epi8(bare) == 0xFFFF) {
+            store128(pixels + i, _mm_and_si128(a, signA));
+            store128(pixels + i + 4, _mm_and_si128(b, signB));
+            continue;
+        }
         store128(pixels + i, premultiplyFour(a));
         store128(pixels + i + 4, premultiplyFour(b));
     }

@@ -270,6 +270,12 @@ void premultiply(std::uint32_t* pixels, std::size_t count) {
         std::uint8_t* p = reinterpret_cast<std::uint8_t*>(pixels + i);
         uint8x16x4_t v = vld4q_u8(p);
         if (vminvq_u8(v.val[3]) == 0xFF) continue;
+        // Opaque or clear pixels, as masks leave them: the clear ones become 0.
+        if (vminvq_u8(vorrq_u8(vceqzq_u8(v.val[3]), vceqq_u8(v.val[3], vdupq_n_u8(0xFF)))) == 0xFF) {
+            for (unsigned k = 0; k < 3; ++k) v.val[k] = vandq_u8(v.val[k], v.val[3]);
+            vst4q_u8(p, v);
+            continue;
+        }
         for (unsigned k = 0; k < 3; ++k) v.val[k] = scaleBytes(v.val[k], v.val[3]);
         vst4q_u8(p, v);
     }

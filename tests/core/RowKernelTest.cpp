@@ -192,16 +192,28 @@ TEST_F(RowKernels_, MaskPlanesTransparentValuesAndPremultiply) {
         std::vector<std::uint32_t> pixels(width);
         for (auto& p : pixels) p = static_cast<std::uint32_t>(random());
         for (std::uint32_t x = 0; x < width; x += 3) pixels[x] |= 0xFF000000u;  // some opaque
-        GuardedBuffer masked(width * 4), cleared(width * 4), scaledOut(width * 4);
-        for (std::uint32_t x = 0; x < width; ++x) words(masked)[x] = words(cleared)[x] = words(scaledOut)[x] = pixels[x];
+        // Opaque and clear pixels only, as masks leave them, and now and then
+        // a half-clear one, so that blocks of each kind occur.
+        std::vector<std::uint32_t> bare(width);
+        for (std::uint32_t x = 0; x < width; ++x) {
+            const std::uint32_t alpha = x % 29 == 28 ? 0x80u : (random() & 1) != 0 ? 0xFFu : 0u;
+            bare[x] = alpha << 24 | (static_cast<std::uint32_t>(random()) & 0xFFFFFFu);
+        }
+        GuardedBuffer masked(width * 4), cleared(width * 4), scaledOut(width * 4), scaledBare(width * 4);
+        for (std::uint32_t x = 0; x < width; ++x) {
+            words(masked)[x] = words(cleared)[x] = words(scaledOut)[x] = pixels[x];
+            words(scaledBare)[x] = bare[x];
+        }
         k.applyMaskPlane(bits.begin(), width, words(masked));
         k.clearValue(values.begin(), 2, width, words(cleared));
         k.premultiply(words(scaledOut), width);
+        k.premultiply(words(scaledBare), width);
         for (std::uint32_t x = 0; x < width; ++x) {
             const bool shown = ((bits.begin()[x / 8] >> (7 - x % 8)) & 1u) != 0;
             ASSERT_EQ(words(masked)[x], shown ? pixels[x] : 0) << "mask plane, pixel " << x;
             ASSERT_EQ(words(cleared)[x], values.begin()[x] == 2 ? 0 : pixels[x]) << "transparent value, pixel " << x;
             ASSERT_EQ(words(scaledOut)[x], premultiplied(pixels[x])) << "premultiply, pixel " << x;
+            ASSERT_EQ(words(scaledBare)[x], premultiplied(bare[x])) << "premultiply opaque or clear, pixel " << x;
         }
     });
 }
