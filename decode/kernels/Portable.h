@@ -178,19 +178,24 @@ inline void convertHoldFrom(const std::uint8_t* values, const LookupTables& t, s
 
 // Two pixels per step on the held colour: their two steps composed into one,
 // held = (held & (keepA & keepB)) | ((setA & keepB) | setB), so that the
-// chain from pixel to pixel is one step per pair instead of per pixel.
+// chain from pixel to pixel is one step per pair instead of per pixel. Rows
+// go eight pixels at a time, which spares most of the loop's own work.
 inline void convertHold(const std::uint8_t* values, const LookupTables& t, unsigned, std::uint32_t width,
                         std::uint32_t* out) {
     std::uint32_t held = t.palette[0];
-    std::uint32_t x = 0;
-    for (; x + 2 <= width; x += 2) {
+    const auto pairStep = [&](std::uint32_t x) {
         const std::uint64_t stepA = t.forms.holdStep[values[x]], stepB = t.forms.holdStep[values[x + 1]];
         const auto keepA = static_cast<std::uint32_t>(stepA >> 32), setA = static_cast<std::uint32_t>(stepA);
         const auto keepB = static_cast<std::uint32_t>(stepB >> 32), setB = static_cast<std::uint32_t>(stepB);
         out[x] = (held & keepA) | setA;
         held = (held & (keepA & keepB)) | ((setA & keepB) | setB);
         out[x + 1] = held;
+    };
+    std::uint32_t x = 0;
+    for (; x + 8 <= width; x += 8) {
+        for (std::uint32_t k = 0; k < 8; k += 2) pairStep(x + k);
     }
+    for (; x + 2 <= width; x += 2) pairStep(x);
     if (x < width) {
         const std::uint64_t step = t.forms.holdStep[values[x]];
         out[x] = (held & static_cast<std::uint32_t>(step >> 32)) | static_cast<std::uint32_t>(step);
