@@ -150,23 +150,28 @@ void convertShuffled(const std::uint8_t* values, const LookupTables& tables, std
     for (; x < width; ++x) out[x] = tables.palette[values[x]];
 }
 
-// Larger palettes: one load per pixel, eight words per 32-byte store. Stores
-// to the cache take sixteen pixels per step, which keeps more loads in
-// flight; streaming stores are bound by memory and run best eight at a time.
+// Larger palettes: one load per pixel, eight pixels per step, each four
+// inserted into a 128-bit half and the halves stored as one. (Built with
+// _mm256_setr_epi32, or sixteen pixels per step, it runs 10 to 15% slower on
+// AMD Zen 3.)
+__m128i fourEntries(const std::uint32_t* palette, std::uint32_t valueBytes) {
+    __m128i four = _mm_cvtsi32_si128(static_cast<int>(palette[valueBytes & 0xFF]));
+    four = _mm_insert_epi32(four, static_cast<int>(palette[(valueBytes >> 8) & 0xFF]), 1);
+    four = _mm_insert_epi32(four, static_cast<int>(palette[(valueBytes >> 16) & 0xFF]), 2);
+    return _mm_insert_epi32(four, static_cast<int>(palette[valueBytes >> 24]), 3);
+}
+
 template <bool Streaming>
 void convertLoaded(const std::uint8_t* values, const LookupTables& tables, std::uint32_t width, std::uint32_t* out) {
     const std::uint32_t* palette = tables.palette;
     std::uint32_t x = 0;
     for (; Streaming && x < width && (reinterpret_cast<std::uintptr_t>(out + x) & 31) != 0; ++x)
         out[x] = palette[values[x]];
-    const auto eightEntries = [palette](const std::uint8_t* eight) {
-        const std::uint64_t valueBytes = portable::load64(eight);
-        const auto entry = [&](unsigned i) { return static_cast<int>(palette[(valueBytes >> (8 * i)) & 0xFF]); };
-        return _mm256_setr_epi32(entry(0), entry(1), entry(2), entry(3), entry(4), entry(5), entry(6), entry(7));
-    };
-    constexpr std::uint32_t step = Streaming ? 8 : 16;
-    for (; x + step <= width; x += step) {
-        for (std::uint32_t k = 0; k < step; k += 8) store8Words<Streaming>(out + x + k, eightEntries(values + x + k));
+    for (; x + 8 <= width; x += 8) {
+        const std::uint64_t valueBytes = portable::load64(values + x);
+        const __m128i low = fourEntries(palette, static_cast<std::uint32_t>(valueBytes));
+        const __m128i high = fourEntries(palette, static_cast<std::uint32_t>(valueBytes >> 32));
+        store8Words<Streaming>(out + x, _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1));
     }
     for (; x < width; ++x) out[x] = palette[values[x]];
 }
