@@ -8,8 +8,9 @@
 # --level baseline); a tier this processor lacks prints
 # "LEVEL: not supported on this processor". --update runs every tier this
 # processor has (each picture five times, the least time kept, unless other
-# Google Benchmark options are given) and rewrites BENCHMARKS.md with one
-# table per tier, the processor and its flags, and the tiers it could not measure.
+# Google Benchmark options are given) and writes this machine's section of
+# BENCHMARKS.md: one table per tier, the processor, its flags and the commit,
+# and the tiers it could not measure. Other machines' sections are kept.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 update=no
@@ -37,8 +38,32 @@ if [ "$update" = no ]; then
     exec "$bench" --level "$level" "${args[@]}"
 fi
 
+# The processor's family and model, with the AMD core they name where known:
+# ", AMD Zen 3 (family 25, model 1)".
+processorFamily() {
+    local vendor family model core=""
+    vendor=$(sed -n 's/^vendor_id[[:space:]]*: *//p' /proc/cpuinfo | head -1)
+    family=$(sed -n 's/^cpu family[[:space:]]*: *//p' /proc/cpuinfo | head -1)
+    model=$(sed -n 's/^model[[:space:]]*: *//p' /proc/cpuinfo | head -1)
+    [ -n "$family" ] && [ -n "$model" ] || return 0
+    if [ "$vendor" = AuthenticAMD ]; then
+        case "$family" in
+            23) core="AMD Zen, Zen+ or Zen 2" ;;
+            25) if [ "$model" -ge 160 ] || { [ "$model" -ge 16 ] && [ "$model" -le 31 ]; } ||
+                   { [ "$model" -ge 96 ] && [ "$model" -le 127 ]; }; then
+                    core="AMD Zen 4"
+                else
+                    core="AMD Zen 3"
+                fi ;;
+            26) core="AMD Zen 5" ;;
+        esac
+    fi
+    printf ', %s(family %s, model %s)' "${core:+$core }" "$family" "$model"
+}
+
 model=$(lscpu | sed -n 's/^Model name: *//p' | head -1)
-flags=$(grep -o -w -E 'sse2|avx2|bmi2|avx512f|avx512bw|avx512vl|avx512vbmi|gfni|asimd' /proc/cpuinfo | sort -u | tr '\n' ' ')
+flags=$(grep -o -w -E 'sse2|avx2|bmi2|avx512f|avx512bw|avx512vl|avx512vbmi|gfni|asimd' /proc/cpuinfo | sort -u | tr '\n' ' ' | sed 's/ $//')
+machine="$model$(processorFamily), $(nproc) cores, $(uname -sm)"
 tables=""
 missing=()
 # Each picture five times over, the least time kept: this machine may be shared.
@@ -56,8 +81,21 @@ if [ ${#missing[@]} -eq 0 ]; then
 else
     notMeasured="not measured here, as this processor lacks them: ${missing[*]}. No figure is given for them."
 fi
+commit=$(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo unknown)
+[ -z "$(git -C "$root" status --porcelain --untracked-files=no 2>/dev/null)" ] || commit="$commit with uncommitted changes"
 
-cat > "$root/BENCHMARKS.md" <<MD
+# The sections of other machines already in BENCHMARKS.md stay; this
+# machine's own section, if there is one, is replaced.
+heading="## Machine: $machine"
+others=""
+if [ -f "$root/BENCHMARKS.md" ]; then
+    others=$(awk -v mine="$heading" '
+        /^## Machine: / { keep = ($0 != mine) }
+        keep { print }' "$root/BENCHMARKS.md")
+fi
+
+{
+cat <<MD
 # Benchmarks
 
 Time to turn one picture file in memory into premultiplied 32-bit pixels
@@ -88,15 +126,26 @@ is faster.
   (\`bench/run.sh --level TIER\`). "avx2" is AVX2 and BMI2 without GFNI (the
   kernels of processors such as AMD Zen 2 and 3 or Intel Core 4th to 10th
   generation), "avx2-gfni" the same with GFNI's plane turn
-  (Intel Core 12th to 14th generation, Core Ultra); here both are this
-  processor capped, whose vector units differ from theirs.
+  (Intel Core 12th to 14th generation, Core Ultra). A tier capped on a
+  processor that has more is that processor's vector units, not those of the
+  processors that stop at that tier.
+- One section per machine, each with the commit it measured:
+  \`bench/run.sh --update\` replaces the section of the machine it runs on and
+  keeps the others. Figures of different machines, or of different commits,
+  are not comparable row by row.
 
-Machine: $model, $(nproc) cores, $(uname -sm); flags: $flags.
-Tiers $notMeasured
 Command: \`bench/run.sh --update\` (\`bench/run.sh --level TIER\` prints one
 table; Google Benchmark options such as \`--benchmark_filter=4096\` pass
 through).
 
+$heading
+
+Measured on $(date -u +%Y-%m-%d) at commit $commit; flags: $flags.
+Tiers $notMeasured
+
 $tables
 MD
+[ -z "$others" ] || printf '%s\n' "$others"
+} > "$root/BENCHMARKS.md.new"
+mv "$root/BENCHMARKS.md.new" "$root/BENCHMARKS.md"
 echo "BENCHMARKS.md updated" >&2
