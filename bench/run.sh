@@ -66,8 +66,10 @@ flags=$(grep -o -w -E 'sse2|avx2|bmi2|avx512f|avx512bw|avx512vl|avx512vbmi|gfni|
 machine="$model$(processorFamily), $(nproc) cores, $(uname -sm)"
 tables=""
 missing=()
-# Each picture five times over, the least time kept: this machine may be shared.
-[ ${#args[@]} -ne 0 ] || args=(--benchmark_repetitions=5 --benchmark_min_time=0.1)
+# Each picture five times over, the least time kept, the runs of all pictures
+# shuffled together: this machine may be shared, and work beside it that lasts
+# a few seconds then slows one run of many pictures rather than every run of one.
+[ ${#args[@]} -ne 0 ] || args=(--benchmark_repetitions=5 --benchmark_min_time=0.1 --benchmark_enable_random_interleaving=true)
 for tier in baseline avx2 avx2-gfni avx512 neon; do
     out=$("$bench" --level "$tier" "${args[@]}")
     if [ "$(echo "$out" | head -1)" = "$tier: not supported on this processor" ]; then
@@ -112,7 +114,9 @@ is faster.
 
 - Times are the benchmark thread's CPU time per picture (Google Benchmark's
   adjusted CPU time), the least of five runs, so that other work on a shared
-  machine counts as little as it can.
+  machine counts as little as it can. The runs of all pictures of a tier are
+  shuffled together (\`--benchmark_enable_random_interleaving\`), so that a
+  burst of other work slows one run of several pictures, not every run of one.
 - ffmpeg writes 1 byte per pixel (PAL8 or GRAY8) for palette and grey
   pictures and 4 for hold-and-modify and true colour, ignores "SHAM" and
   "CTBL", ignores masks, and premultiplies nothing; Vantrel writes 4 bytes per
