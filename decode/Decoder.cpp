@@ -158,8 +158,9 @@ RowPlan planRows(const ImageInfo& info, Alpha alpha) {
     plan.mask = rowMask(info, folded);
     // Palette entries are opaque or 0 and masked pixels become 0: only true
     // colour with alpha and hold-and-modify (whose held colour can start from
-    // an entry the colour map leaves transparent) have anything to scale.
-    plan.premultiply = alpha == Alpha::Premultiplied && !provesOpaque(info) &&
+    // an entry the colour map leaves transparent) have anything to scale, and
+    // only when the record does not prove their colours opaque.
+    plan.premultiply = alpha == Alpha::Premultiplied && !provesOpaqueColours(info) &&
                        (info.pixelMode == PixelMode::Rgba32 || holdsAndModifies(info.pixelMode));
     plan.streaming = std::size_t{info.width} * info.height >= streamingPixels && plan.mask == RowMask::None &&
                      !plan.premultiply;

@@ -43,14 +43,19 @@ unsigned reachableEntries(const ImageInfo& info) {
 
 }  // namespace
 
-bool provesOpaque(const ImageInfo& info) {
+bool provesOpaqueColours(const ImageInfo& info) {
     switch (info.pixelMode) {
-        case PixelMode::PaletteStrip: return true;
-        case PixelMode::Rgba32: return false;
+        case PixelMode::PaletteStrip:
         case PixelMode::Grey8:
-        case PixelMode::Rgb24: return !masksPixels(info);
-        default: return !masksPixels(info) && reachableEntries(info) <= opaqueEntries(info);
+        case PixelMode::Rgb24: return true;
+        case PixelMode::Rgba32: return false;
+        default: return reachableEntries(info) <= opaqueEntries(info);
     }
+}
+
+bool provesOpaque(const ImageInfo& info) {
+    if (info.pixelMode == PixelMode::PaletteStrip) return true;
+    return !masksPixels(info) && provesOpaqueColours(info);
 }
 
 void premultiplyPicture(const ImageInfo& info, std::uint32_t* pixels) {

@@ -18,6 +18,11 @@ void premultiplyPixels(std::uint32_t* pixels, std::size_t count);
 // colour map, a line palette, a grey level or 24-bit colour.
 bool provesOpaque(const ImageInfo& info);
 
+// True when every colour the mode can reach is opaque, as for provesOpaque,
+// though a mask may still clear pixels: those become 0, which premultiplying
+// leaves as it is, so such a picture needs no premultiplying either.
+bool provesOpaqueColours(const ImageInfo& info);
+
 // premultiplyPixels over the outputSize(info) pixels that decodePicture wrote,
 // skipped when provesOpaque(info): the result is the same either way.
 void premultiplyPicture(const ImageInfo& info, std::uint32_t* pixels);

@@ -39,6 +39,15 @@ bool sameAsReference(const ImageInfo& info, const std::vector<std::uint32_t>& re
             }
         }
     }
+    if (provesOpaqueColours(info)) {  // then the premultiplied decode skips premultiplying
+        for (std::size_t i = 0; i < count; ++i) {
+            if ((pixels[i] >> 24) != 0xFF && pixels[i] != 0) {
+                ADD_FAILURE() << what << ": colours taken as opaque, but pixel " << i << " is " << std::hex
+                              << pixels[i];
+                return false;
+            }
+        }
+    }
     premultiplyPicture(info, pixels);
     reference::premultiplyPixels(expected.data(), count);
     for (std::size_t i = 0; i < count; ++i) {
