@@ -7,7 +7,7 @@
 # --level caps the decoder's row kernels at that tier (--baseline is
 # --level baseline); a tier this processor lacks prints
 # "LEVEL: not supported on this processor". --update runs every tier this
-# processor has (each picture five times, the least time kept, unless other
+# processor has (each picture fifteen times, the least time kept, unless other
 # Google Benchmark options are given) and writes this machine's section of
 # BENCHMARKS.md: one table per tier, the processor, its flags and the commit,
 # and the tiers it could not measure. Other machines' sections are kept.
@@ -66,10 +66,15 @@ flags=$(grep -o -w -E 'sse2|avx2|bmi2|avx512f|avx512bw|avx512vl|avx512vbmi|gfni|
 machine="$model$(processorFamily), $(nproc) cores, $(uname -sm)"
 tables=""
 missing=()
-# Each picture five times over, the least time kept, the runs of all pictures
+# Each picture fifteen times over, the least time kept, the runs of all pictures
 # shuffled together: this machine may be shared, and work beside it that lasts
 # a few seconds then slows one run of many pictures rather than every run of one.
-[ ${#args[@]} -ne 0 ] || args=(--benchmark_repetitions=5 --benchmark_min_time=0.1 --benchmark_enable_random_interleaving=true)
+runs="the least of 15 runs of each picture"
+if [ ${#args[@]} -eq 0 ]; then
+    args=(--benchmark_repetitions=15 --benchmark_min_time=0.05 --benchmark_enable_random_interleaving=true)
+else
+    runs="run with the Google Benchmark options ${args[*]}"
+fi
 for tier in baseline avx2 avx2-gfni avx512 neon; do
     out=$("$bench" --level "$tier" "${args[@]}")
     if [ "$(echo "$out" | head -1)" = "$tier: not supported on this processor" ]; then
@@ -113,7 +118,7 @@ from disk when that folder is there. "ffmpeg / Vantrel" above 1 means Vantrel
 is faster.
 
 - Times are the benchmark thread's CPU time per picture (Google Benchmark's
-  adjusted CPU time), the least of five runs, so that other work on a shared
+  adjusted CPU time), the least of the runs each section names, so that other work on a shared
   machine counts as little as it can. The runs of all pictures of a tier are
   shuffled together (\`--benchmark_enable_random_interleaving\`), so that a
   burst of other work slows one run of several pictures, not every run of one.
@@ -144,7 +149,7 @@ through).
 
 $heading
 
-Measured on $(date -u +%Y-%m-%d) at commit $commit; flags: $flags.
+Measured on $(date -u +%Y-%m-%d) at commit $commit, $runs; flags: $flags.
 Tiers $notMeasured
 
 $tables
