@@ -89,7 +89,7 @@ else
     notMeasured="not measured here, as this processor lacks them: ${missing[*]}. No figure is given for them."
 fi
 commit=$(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo unknown)
-[ -z "$(git -C "$root" status --porcelain --untracked-files=no 2>/dev/null)" ] || commit="$commit with uncommitted changes"
+[ -z "$(git -C "$root" status --porcelain --untracked-files=no -- . ":!BENCHMARKS.md" 2>/dev/null)" ] || commit="$commit with uncommitted changes"
 
 # The sections of other machines already in BENCHMARKS.md stay; this
 # machine's own section, if there is one, is replaced.
