@@ -96,11 +96,18 @@ TEST_F(RowKernels_, LookUpPalettes) {
         for (unsigned i = 0; i < 16; ++i) changed.palette[i] = static_cast<std::uint32_t>(random());
         changed = preparedForPalette(changed, k, 16);
         const LookupTables whole = preparedForPalette(drawn, k, 256);
+        LookupTables opaque = drawn;  // as most pictures have them, which some tiers look up apart
+        for (std::uint32_t& entry : opaque.palette) entry |= 0xFF000000u;
         for (unsigned entries : {16u, 32u, 64u, 128u, 256u}) {
             const LookupTables upToEntries = preparedForPalette(drawn, k, entries);
-            for (const LookupTables* t : {&upToEntries, &whole, static_cast<const LookupTables*>(&changed)}) {
+            const LookupTables opaqueUpToEntries = preparedForPalette(opaque, k, entries);
+            for (const LookupTables* t : {&upToEntries, &whole, static_cast<const LookupTables*>(&changed),
+                                          static_cast<const LookupTables*>(&opaqueUpToEntries)}) {
                 if (t == &changed && entries != 32) continue;
-                const char* prepared = t == &whole ? "whole" : t == &changed ? "changed in part" : "up to entries";
+                const char* prepared = t == &whole                ? "whole"
+                                       : t == &changed            ? "changed in part"
+                                       : t == &opaqueUpToEntries ? "opaque, up to entries"
+                                                                  : "up to entries";
                 const GuardedBuffer values(randomBytes(random, width, entries));
                 GuardedBuffer out(width * 4), streamed(width * 4 + 4, GuardedBuffer::Edge::Start);
                 k.convertIndexed(values.begin(), *t, entries, width, words(out));
