@@ -146,7 +146,7 @@ void lookupThirtyTwo(__m256i inOrder, const ShuffleTables<Blocks>& t, std::uint3
 
 // Whether every entry the tables hold has alpha 255.
 template <unsigned Blocks>
-bool opaqueEntries(const ShuffleTables<Blocks>& t) {
+bool opaquePalette(const ShuffleTables<Blocks>& t) {
     __m256i alpha = t.block[3][0];
     for (unsigned b = 1; b < Blocks; ++b) alpha = _mm256_and_si256(alpha, t.block[3][b]);
     return _mm256_movemask_epi8(_mm256_cmpeq_epi8(alpha, _mm256_set1_epi8(-1))) == -1;
@@ -164,7 +164,7 @@ void convertShuffled(const std::uint8_t* values, const LookupTables& tables, std
     std::uint32_t x = 0;
     for (; Streaming && x < width && (reinterpret_cast<std::uintptr_t>(out + x) & 31) != 0; ++x)
         out[x] = tables.palette[values[x]];
-    if (opaqueEntries(t)) {
+    if (opaquePalette(t)) {
         lookupRow<Blocks, Streaming, true>(values, t, x, width, out);
     } else {
         lookupRow<Blocks, Streaming, false>(values, t, x, width, out);
