@@ -152,10 +152,12 @@ bool opaquePalette(const ShuffleTables<Blocks>& t) {
     return _mm256_movemask_epi8(_mm256_cmpeq_epi8(alpha, _mm256_set1_epi8(-1))) == -1;
 }
 
+// Blocks of 32 pixels from x on; returns where they end.
 template <unsigned Blocks, bool Streaming, bool Opaque>
-void lookupRow(const std::uint8_t* values, const ShuffleTables<Blocks>& t, std::uint32_t x, std::uint32_t width,
-               std::uint32_t* out) {
+std::uint32_t lookupRow(const std::uint8_t* values, const ShuffleTables<Blocks>& t, std::uint32_t x,
+                        std::uint32_t width, std::uint32_t* out) {
     for (; x + 32 <= width; x += 32) lookupThirtyTwo<Blocks, Streaming, Opaque>(load256(values + x), t, out + x);
+    return x;
 }
 
 template <unsigned Blocks, bool Streaming>
@@ -164,12 +166,9 @@ void convertShuffled(const std::uint8_t* values, const LookupTables& tables, std
     std::uint32_t x = 0;
     for (; Streaming && x < width && (reinterpret_cast<std::uintptr_t>(out + x) & 31) != 0; ++x)
         out[x] = tables.palette[values[x]];
-    if (opaquePalette(t)) {
-        lookupRow<Blocks, Streaming, true>(values, t, x, width, out);
-    } else {
-        lookupRow<Blocks, Streaming, false>(values, t, x, width, out);
-    }
-    for (x += (width - x) & ~31u; x < width; ++x) out[x] = tables.palette[values[x]];
+    x = opaquePalette(t) ? lookupRow<Blocks, Streaming, true>(values, t, x, width, out)
+                         : lookupRow<Blocks, Streaming, false>(values, t, x, width, out);
+    for (; x < width; ++x) out[x] = tables.palette[values[x]];
 }
 
 // Larger palettes: one load per pixel, eight pixels per step, each four

@@ -31,19 +31,15 @@ bool sameAsReference(const ImageInfo& info, const std::vector<std::uint32_t>& re
             return false;
         }
     }
-    if (provesOpaque(info)) {
+    // What the record proves: every pixel opaque, or (its colours opaque) every
+    // pixel opaque or cleared to 0, in which case the premultiplied decode
+    // skips premultiplying. provesOpaque implies provesOpaqueColours.
+    if (provesOpaqueColours(info)) {
+        const bool clearAllowed = !provesOpaque(info);
         for (std::size_t i = 0; i < count; ++i) {
-            if ((pixels[i] >> 24) != 0xFF) {
-                ADD_FAILURE() << what << ": taken as opaque, but pixel " << i << " is " << std::hex << pixels[i];
-                return false;
-            }
-        }
-    }
-    if (provesOpaqueColours(info)) {  // then the premultiplied decode skips premultiplying
-        for (std::size_t i = 0; i < count; ++i) {
-            if ((pixels[i] >> 24) != 0xFF && pixels[i] != 0) {
-                ADD_FAILURE() << what << ": colours taken as opaque, but pixel " << i << " is " << std::hex
-                              << pixels[i];
+            if ((pixels[i] >> 24) != 0xFF && !(clearAllowed && pixels[i] == 0)) {
+                ADD_FAILURE() << what << ": " << (clearAllowed ? "colours taken as opaque" : "taken as opaque")
+                              << ", but pixel " << i << " is " << std::hex << pixels[i];
                 return false;
             }
         }
