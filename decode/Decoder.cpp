@@ -114,8 +114,7 @@ struct RowPlan {
 };
 
 bool looksUp(PixelMode mode) {
-    return mode == PixelMode::Indexed || mode == PixelMode::HalfBrite || mode == PixelMode::LinePalette ||
-           mode == PixelMode::Grey8;
+    return mode == PixelMode::Indexed || mode == PixelMode::HalfBrite || mode == PixelMode::LinePalette;
 }
 
 bool trueColour(PixelMode mode) { return mode == PixelMode::Rgb24 || mode == PixelMode::Rgba32; }
@@ -162,7 +161,7 @@ RowPlan planRows(const ImageInfo& info, Alpha alpha) {
     // only when the record does not prove their colours opaque.
     plan.premultiply = alpha == Alpha::Premultiplied && !provesOpaqueColours(info) &&
                        (info.pixelMode == PixelMode::Rgba32 || holdsAndModifies(info.pixelMode));
-    plan.streaming = std::size_t{info.width} * info.height >= streamingPixels && plan.mask == RowMask::None &&
+    plan.streaming = lookup && std::size_t{info.width} * info.height >= streamingPixels && plan.mask == RowMask::None &&
                      !plan.premultiply;
     return plan;
 }
@@ -199,14 +198,17 @@ void refreshHoldPalette(const RowPlan& plan, PixelMode mode, const std::uint32_t
     plan.kernels.prepareHold(t, whole ? 256 : count);
 }
 
-void greyRamp(std::uint32_t* palette) {
-    for (std::uint32_t v = 0; v < 256; ++v) palette[v] = 0xFF000000u + v * 0x010101u;
+// Pixels between two changes of the palette: line palettes change it every
+// row, or every other row where rows are paired.
+std::uint32_t pixelsPerPalette(const ImageInfo& info) {
+    if (info.linePalettes == nullptr || info.linePaletteCount == 0) return std::uint32_t{info.width} * info.height;
+    return info.linePaletteCount < info.height ? 2u * info.width : info.width;
 }
 
 void prepareTables(const ImageInfo& info, const RowPlan& plan, DecoderStorage& s) {
     s.tables.pairEntries = 0;  // until a tier's prepare kernel builds pairs
+    s.tables.pixelsPerPalette = pixelsPerPalette(info);
     buildBasePalette(info, s.basePalette);
-    if (info.pixelMode == PixelMode::Grey8) greyRamp(s.basePalette);
     if (holdsAndModifies(info.pixelMode)) {
         for (unsigned v = 0; v < 256; ++v) s.tables.palette[v] = s.basePalette[v];
         buildHoldTables(info.pixelMode, s.tables);
@@ -221,7 +223,7 @@ void prepareTables(const ImageInfo& info, const RowPlan& plan, DecoderStorage& s
 void loadLinePalette(const ImageInfo& info, const RowPlan& plan, DecoderStorage& s) {
     if (holdsAndModifies(info.pixelMode)) {
         refreshHoldPalette(plan, info.pixelMode, s.basePalette, s.tables, false);
-    } else if (looksUp(info.pixelMode) && info.pixelMode != PixelMode::Grey8) {  // grey levels take no palette
+    } else if (looksUp(info.pixelMode)) {  // grey levels take no palette
         foldPalette(plan, s.basePalette, 16, s.tables, false);
     }
 }
@@ -263,6 +265,8 @@ void convertRow(const ImageInfo& info, const RowPlan& plan, StoredRow row, const
         k.convertHold(values, s.tables, plan.entries, info.width, out);
     } else if (trueColour(info.pixelMode)) {
         convertTrueColour(info, k, row, s, out);
+    } else if (info.pixelMode == PixelMode::Grey8) {
+        k.convertPlanarRgb(values, values, values, info.width, out);  // the level in red, green and blue
     } else {
         (plan.streaming ? k.convertIndexedStreaming : k.convertIndexed)(values, s.tables, plan.entries, info.width, out);
     }

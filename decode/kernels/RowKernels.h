@@ -44,6 +44,10 @@ struct LookupTables {
         std::uint64_t pairs[pairedEntries * pairedEntries];
     };
     unsigned pairEntries;
+    // Pixels looked up, at the least, between two changes of the palette: one
+    // or two rows where line palettes change it, else the whole picture. A
+    // tier builds a larger form of the palette only where it pays.
+    std::uint32_t pixelsPerPalette;
     // Hold-and-modify of 7 or 8 planes: 6-bit levels, control in bits 6 and
     // 7; else 4-bit levels, control from bit 4 up (anything above 2 modifies green).
     bool holdEightPlanes;
@@ -85,7 +89,7 @@ struct RowKernels {
                         std::uint32_t* out);
 
     // Bit-plane true colour from chunky bytes: red, green, blue (and alpha,
-    // else opaque).
+    // else opaque); grey levels pass the same bytes as all three.
     void (*convertPlanarRgb)(const std::uint8_t* red, const std::uint8_t* green, const std::uint8_t* blue,
                              std::uint32_t width, std::uint32_t* out);
     void (*convertPlanarRgba)(const std::uint8_t* red, const std::uint8_t* green, const std::uint8_t* blue,

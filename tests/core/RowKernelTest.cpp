@@ -30,6 +30,7 @@ std::uint32_t* words(GuardedBuffer& buffer) { return reinterpret_cast<std::uint3
 LookupTables randomTables(std::mt19937& random) {
     LookupTables t{};
     for (auto& entry : t.palette) entry = static_cast<std::uint32_t>(random());
+    t.pixelsPerPalette = 1u << 24;  // a whole picture's worth: every form of the palette pays
     return t;
 }
 
@@ -88,11 +89,12 @@ protected:
 
 // Each palette prepared as the decoder prepares it (up to the values'
 // limit), whole, and, as a line palette leaves it, prepared whole and then
-// changed in its first 16 entries only.
+// changed in its first 16 entries only, for one row at a time.
 TEST_F(RowKernels_, LookUpPalettes) {
     atEveryTierAndWidth([](const RowKernels& k, std::mt19937& random, std::uint32_t width) {
         const LookupTables drawn = randomTables(random);
         LookupTables changed = preparedForPalette(drawn, k, 32);
+        changed.pixelsPerPalette = width;
         for (unsigned i = 0; i < 16; ++i) changed.palette[i] = static_cast<std::uint32_t>(random());
         changed = preparedForPalette(changed, k, 16);
         const LookupTables whole = preparedForPalette(drawn, k, 256);
