@@ -19,6 +19,13 @@ struct AffineTurn {
     static __m256i lane(__m256i lane) {
         return _mm256_gf2p8affine_epi64_epi8(_mm256_set1_epi64x(0x0102040810204080ll), lane, 0);
     }
+    struct Narrow {
+        static void planes(__m128i (&)[8]) {}
+        static __m128i lane(__m128i lane) {
+            return _mm_gf2p8affine_epi64_epi8(_mm_set1_epi64x(0x0102040810204080ll), lane, 0);
+        }
+        static constexpr unsigned halfBlockPlanes = 1;  // one instruction turns them all
+    };
 };
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <cstdint>
 
 #include "decode/kernels/Portable.h"
+#include "decode/kernels/Sse2Planes.h"
 
 namespace vantrel::kernels {
 namespace {
@@ -65,6 +66,7 @@ struct RegisterTurn {
         portable::turnPlaneRegisters<Swap>([&r](unsigned j) -> __m256i& { return r[7 - j]; });
     }
     static __m256i lane(__m256i x) { return x; }
+    using Narrow = sse2::RegisterTurn;
 };
 
 // 256 pixels from 32 bytes of each plane; missing planes read as zero.
@@ -78,21 +80,8 @@ void planesToChunky256(const std::uint8_t* plane0, std::size_t stride, unsigned 
     transposeStore<Turn>(r, out);
 }
 
-// 128 pixels from 16 bytes of each plane, by way of a buffer for the high
-// lanes' unused half.
-template <typename Turn>
-void planesToChunky128(const std::uint8_t* plane0, std::size_t stride, unsigned planes, std::uint8_t* out) {
-    __m256i r[8];
-    for (unsigned k = 0; k < 8; ++k) {
-        const unsigned j = 7 - k;
-        r[k] = j < planes ? _mm256_inserti128_si256(_mm256_setzero_si256(), load128(plane0 + j * stride), 0)
-                          : _mm256_setzero_si256();
-    }
-    alignas(32) std::uint8_t both[256];
-    transposeStore<Turn>(r, both);
-    for (unsigned i = 0; i < 128; i += 32) store256(out + i, load256(both + i));
-}
-
+// 256 pixels at a time, and the end of the row with 128-bit vectors and
+// Turn::Narrow, the same turn at that width.
 template <typename Turn>
 void planesToChunky(const std::uint8_t* plane0, std::size_t stride, unsigned planes, std::uint32_t groups,
                     std::uint32_t planeRowBytes, std::uint8_t* out) {
@@ -100,11 +89,7 @@ void planesToChunky(const std::uint8_t* plane0, std::size_t stride, unsigned pla
     for (; b < groups && b + 32 <= planeRowBytes; b += 32) {
         planesToChunky256<Turn>(plane0 + b, stride, planes, out + 8 * b);
     }
-    if (b < groups && b + 16 <= planeRowBytes) {
-        planesToChunky128<Turn>(plane0 + b, stride, planes, out + 8 * b);
-        b += 16;
-    }
-    portable::planesToChunkyFrom(plane0, stride, planes, b, groups, out);
+    sse2::planesToChunkyFrom<typename Turn::Narrow>(plane0, stride, planes, b, groups, planeRowBytes, out);
 }
 
 }  // namespace avx2

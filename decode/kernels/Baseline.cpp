@@ -5,6 +5,8 @@
 
 #if VANTREL_X86_64
 #include <emmintrin.h>
+
+#include "decode/kernels/Sse2Planes.h"
 #endif
 
 namespace vantrel::kernels {
@@ -31,41 +33,9 @@ std::uint8_t* unpackRuns(const std::uint8_t*& position, const std::uint8_t* safe
 
 // ---- Bit planes to chunky ----
 
-struct SwapBits {
-    template <int Shift>
-    static void bits(__m128i& a, __m128i& b, char kept) {
-        const __m128i t = _mm_and_si128(_mm_xor_si128(_mm_srli_epi16(a, Shift), b), _mm_set1_epi8(kept));
-        b = _mm_xor_si128(b, t);
-        a = _mm_xor_si128(a, _mm_slli_epi16(t, Shift));
-    }
-};
-
-// 128 pixels from 16 bytes of each plane; missing planes read as zero. The
-// plane registers are turned, then interleaving their bytes, pixel 0's
-// first, puts each chunky byte in place.
-void planesToChunky128(const std::uint8_t* plane0, std::size_t stride, unsigned planes, std::uint8_t* out) {
-    __m128i p[8];
-    for (unsigned j = 0; j < 8; ++j) p[j] = j < planes ? load128(plane0 + j * stride) : _mm_setzero_si128();
-    portable::turnPlaneRegisters<SwapBits>([&p](unsigned j) -> __m128i& { return p[j]; });
-    const __m128i a0 = _mm_unpacklo_epi8(p[7], p[6]), a1 = _mm_unpackhi_epi8(p[7], p[6]);
-    const __m128i b0 = _mm_unpacklo_epi8(p[5], p[4]), b1 = _mm_unpackhi_epi8(p[5], p[4]);
-    const __m128i c0 = _mm_unpacklo_epi8(p[3], p[2]), c1 = _mm_unpackhi_epi8(p[3], p[2]);
-    const __m128i d0 = _mm_unpacklo_epi8(p[1], p[0]), d1 = _mm_unpackhi_epi8(p[1], p[0]);
-    const __m128i quarters[4][2] = {{_mm_unpacklo_epi16(a0, b0), _mm_unpacklo_epi16(c0, d0)},
-                                    {_mm_unpackhi_epi16(a0, b0), _mm_unpackhi_epi16(c0, d0)},
-                                    {_mm_unpacklo_epi16(a1, b1), _mm_unpacklo_epi16(c1, d1)},
-                                    {_mm_unpackhi_epi16(a1, b1), _mm_unpackhi_epi16(c1, d1)}};
-    for (unsigned q = 0; q < 4; ++q) {
-        store128(out + 32 * q, _mm_unpacklo_epi32(quarters[q][0], quarters[q][1]));
-        store128(out + 32 * q + 16, _mm_unpackhi_epi32(quarters[q][0], quarters[q][1]));
-    }
-}
-
 void planesToChunky(const std::uint8_t* plane0, std::size_t stride, unsigned planes, std::uint32_t groups,
                     std::uint32_t planeRowBytes, std::uint8_t* out) {
-    std::uint32_t b = 0;
-    for (; b < groups && b + 16 <= planeRowBytes; b += 16) planesToChunky128(plane0 + b, stride, planes, out + 8 * b);
-    portable::planesToChunkyFrom(plane0, stride, planes, b, groups, out);
+    sse2::planesToChunkyFrom<sse2::RegisterTurn>(plane0, stride, planes, 0, groups, planeRowBytes, out);
 }
 
 // ---- Palette lookup ----

@@ -56,12 +56,19 @@ void storeQuarter(std::uint8_t* out, uint32x4_t low, uint32x4_t high) {
     vst1q_u8(out + 16, vreinterpretq_u8_u32(vzip2q_u32(low, high)));
 }
 
-// 128 pixels from 16 bytes of each plane; missing planes read as zero. The
-// plane registers are turned, then interleaving their bytes, pixel 0's
-// first, puts each chunky byte in place.
-void planesToChunky128(const std::uint8_t* plane0, std::size_t stride, unsigned planes, std::uint8_t* out) {
+// 8 * Bytes pixels from Bytes (16 or 8) bytes of each plane; missing planes
+// read as zero. The plane registers are turned, then interleaving their
+// bytes, pixel 0's first, puts each chunky byte in place.
+template <unsigned Bytes>
+void planesToChunkyBlock(const std::uint8_t* plane0, std::size_t stride, unsigned planes, std::uint8_t* out) {
+    static_assert(Bytes == 16 || Bytes == 8, "a whole or half register of plane bytes");
     uint8x16_t p[8];
-    for (unsigned j = 0; j < 8; ++j) p[j] = j < planes ? vld1q_u8(plane0 + j * stride) : vdupq_n_u8(0);
+    for (unsigned j = 0; j < 8; ++j) {
+        const std::uint8_t* from = plane0 + j * stride;
+        p[j] = j >= planes   ? vdupq_n_u8(0)
+               : Bytes == 16 ? vld1q_u8(from)
+                             : vcombine_u8(vld1_u8(from), vdup_n_u8(0));
+    }
     portable::turnPlaneRegisters<SwapBits>([&p](unsigned j) -> uint8x16_t& { return p[j]; });
     const uint16x8_t a0 = zipLow8(p[7], p[6]), a1 = zipHigh8(p[7], p[6]);
     const uint16x8_t b0 = zipLow8(p[5], p[4]), b1 = zipHigh8(p[5], p[4]);
@@ -69,14 +76,25 @@ void planesToChunky128(const std::uint8_t* plane0, std::size_t stride, unsigned 
     const uint16x8_t d0 = zipLow8(p[1], p[0]), d1 = zipHigh8(p[1], p[0]);
     storeQuarter(out, zipLow16(a0, b0), zipLow16(c0, d0));
     storeQuarter(out + 32, zipHigh16(a0, b0), zipHigh16(c0, d0));
-    storeQuarter(out + 64, zipLow16(a1, b1), zipLow16(c1, d1));
-    storeQuarter(out + 96, zipHigh16(a1, b1), zipHigh16(c1, d1));
+    if constexpr (Bytes == 16) {
+        storeQuarter(out + 64, zipLow16(a1, b1), zipLow16(c1, d1));
+        storeQuarter(out + 96, zipHigh16(a1, b1), zipHigh16(c1, d1));
+    }
 }
 
+// 16 plane bytes at a time, then 8 where the plane row has them (a row of 320
+// pixels ends with 8) and there are enough planes to repay the turn's rounds,
+// which cost the same for any plane count (as the SSE2 turn measured), then
+// the last few one at a time.
 void planesToChunky(const std::uint8_t* plane0, std::size_t stride, unsigned planes, std::uint32_t groups,
                     std::uint32_t planeRowBytes, std::uint8_t* out) {
     std::uint32_t b = 0;
-    for (; b < groups && b + 16 <= planeRowBytes; b += 16) planesToChunky128(plane0 + b, stride, planes, out + 8 * b);
+    for (; b < groups && b + 16 <= planeRowBytes; b += 16)
+        planesToChunkyBlock<16>(plane0 + b, stride, planes, out + 8 * b);
+    if (b < groups && b + 8 <= planeRowBytes && planes >= 5) {
+        planesToChunkyBlock<8>(plane0 + b, stride, planes, out + 8 * b);
+        b += 8;
+    }
     portable::planesToChunkyFrom(plane0, stride, planes, b, groups, out);
 }
 

@@ -83,7 +83,7 @@ inline void planesToChunky(const std::uint8_t* plane0, std::size_t stride, unsig
 // at positions with bit Shift set with those of b at positions with it clear
 // (kept has the clear ones).
 template <typename Swap, typename Plane>
-void turnPlaneRegisters(Plane plane) {
+inline void turnPlaneRegisters(Plane plane) {
     for (unsigned j = 0; j < 4; ++j) Swap::template bits<4>(plane(j), plane(j + 4), 0x0F);
     for (unsigned j = 0; j < 8; j += 4) {
         Swap::template bits<2>(plane(j), plane(j + 2), 0x33);
