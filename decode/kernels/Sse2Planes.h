@@ -65,9 +65,10 @@ void planesToChunkyBlock(const std::uint8_t* plane0, std::size_t stride, unsigne
                                         {_mm_unpackhi_epi16(a[h], b[h]), _mm_unpackhi_epi16(c[h], d[h])}};
         for (unsigned q = 0; q < 2; ++q) {
             std::uint8_t* to = out + 64 * h + 32 * q;
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(to), Turn::lane(_mm_unpacklo_epi32(quarters[q][0], quarters[q][1])));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 16),
-                             Turn::lane(_mm_unpackhi_epi32(quarters[q][0], quarters[q][1])));
+            const __m128i first = Turn::lane(_mm_unpacklo_epi32(quarters[q][0], quarters[q][1]));
+            const __m128i second = Turn::lane(_mm_unpackhi_epi32(quarters[q][0], quarters[q][1]));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(to), first);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 16), second);
         }
     }
 }
