@@ -82,16 +82,20 @@ void planesToChunkyBlock(const std::uint8_t* plane0, std::size_t stride, unsigne
     }
 }
 
+// The fewest planes for which turning 8 plane bytes at once beats spreading
+// them one at a time: the turn's rounds cost the same for any plane count
+// (the SSE2 turn, alike in its steps, broke even at 5).
+constexpr unsigned halfBlockPlanes = 5;
+
 // 16 plane bytes at a time, then 8 where the plane row has them (a row of 320
-// pixels ends with 8) and there are enough planes to repay the turn's rounds,
-// which cost the same for any plane count (as the SSE2 turn measured), then
-// the last few one at a time.
+// pixels ends with 8) and there are enough planes, then the last few one at a
+// time.
 void planesToChunky(const std::uint8_t* plane0, std::size_t stride, unsigned planes, std::uint32_t groups,
                     std::uint32_t planeRowBytes, std::uint8_t* out) {
     std::uint32_t b = 0;
     for (; b < groups && b + 16 <= planeRowBytes; b += 16)
         planesToChunkyBlock<16>(plane0 + b, stride, planes, out + 8 * b);
-    if (b < groups && b + 8 <= planeRowBytes && planes >= 5) {
+    if (b < groups && b + 8 <= planeRowBytes && planes >= halfBlockPlanes) {
         planesToChunkyBlock<8>(plane0 + b, stride, planes, out + 8 * b);
         b += 8;
     }
