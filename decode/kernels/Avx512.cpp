@@ -20,7 +20,6 @@
 namespace vantrel::kernels {
 namespace {
 
-
 // ---- Byte permute tables, made at compile time ----
 
 struct ByteIndex {
@@ -142,8 +141,7 @@ inline SixtyFourPixels lookupOrdered(__m512i index, const BytePlaneTable<Entries
 }
 
 template <unsigned Entries>
-inline SixtyFourPixels lookup64(__m512i values, __m512i order,
-                                                      const BytePlaneTable<Entries> (&t)[4]) {
+inline SixtyFourPixels lookup64(__m512i values, __m512i order, const BytePlaneTable<Entries> (&t)[4]) {
     return lookupOrdered(_mm512_permutexvar_epi8(order, values), t);
 }
 
@@ -153,8 +151,8 @@ inline void storePart(std::uint32_t* out, const SixtyFourPixels& p, std::uint32_
 }
 
 template <unsigned Entries, bool Streaming>
-void convertIndexedRow(const std::uint8_t* values, const PaletteBytes& palette,
-                                             std::uint32_t width, std::uint32_t* out) {
+void convertIndexedRow(const std::uint8_t* values, const PaletteBytes& palette, std::uint32_t width,
+                       std::uint32_t* out) {
     BytePlaneTable<Entries> t[4];
     for (unsigned k = 0; k < 4; ++k) t[k] = loadTable<Entries>(palette.bytes[k]);
     const __m512i order = loadIndex(tables.order);
@@ -229,9 +227,8 @@ inline Steps scanSteps(Steps s) {
 }
 
 template <unsigned Entries>
-void convertHoldRow(const std::uint8_t* values, const PaletteBytes& set,
-                                          const PaletteBytes& keep, std::uint32_t held, std::uint32_t width,
-                                          std::uint32_t* out) {
+void convertHoldRow(const std::uint8_t* values, const PaletteBytes& set, const PaletteBytes& keep, std::uint32_t held,
+                    std::uint32_t width, std::uint32_t* out) {
     BytePlaneTable<Entries> setTable[4], keepTable[4];
     for (unsigned k = 0; k < 4; ++k) {
         setTable[k] = loadTable<Entries>(set.bytes[k]);
@@ -256,7 +253,7 @@ void convertHoldRow(const std::uint8_t* values, const PaletteBytes& set,
 }
 
 void convertHoldSplit(const std::uint8_t* values, const PaletteBytes& set, const PaletteBytes& keep, unsigned entries,
-                 std::uint32_t held, std::uint32_t width, std::uint32_t* out) {
+                      std::uint32_t held, std::uint32_t width, std::uint32_t* out) {
     if (entries <= 64) {
         convertHoldRow<64>(values, set, keep, held, width, out);
     } else if (entries <= 128) {
@@ -269,8 +266,8 @@ void convertHoldSplit(const std::uint8_t* values, const PaletteBytes& set, const
 // One 64-byte store per run, a second for runs longer than 64 bytes, so that
 // the common short runs take no loop; a repeat's next control byte is found
 // without waiting for this one's value.
-std::uint8_t* unpackRuns(const std::uint8_t*& position, const std::uint8_t* safeEnd,
-                                               std::uint8_t* out, const std::uint8_t* rowEnd) {
+std::uint8_t* unpackRuns(const std::uint8_t*& position, const std::uint8_t* safeEnd, std::uint8_t* out,
+                         const std::uint8_t* rowEnd) {
     const std::uint8_t* p = position;
     while (p < safeEnd && out < rowEnd) {
         const std::uint32_t control = *p++;
@@ -303,8 +300,8 @@ void splitSixteen(const std::uint32_t* palette, PaletteBytes& split) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(split.bytes[3]), _mm512_extracti32x4_epi32(grouped, 3));
 }
 
-void planesToChunkyWide(const std::uint8_t* plane0, std::size_t stride, unsigned planes,
-                                          std::uint32_t groups, std::uint8_t* out) {
+void planesToChunkyWide(const std::uint8_t* plane0, std::size_t stride, unsigned planes, std::uint32_t groups,
+                        std::uint8_t* out) {
     const __m512i pair0 = loadIndex(tables.pair[0]), pair1 = loadIndex(tables.pair[1]);
     const __m512i quad0 = loadIndex(tables.quad[0]), quad1 = loadIndex(tables.quad[1]);
     const __m512i oct0 = loadIndex(tables.oct[0]), oct1 = loadIndex(tables.oct[1]);
@@ -345,7 +342,7 @@ void planesToChunkyWide(const std::uint8_t* plane0, std::size_t stride, unsigned
 }
 
 void convertIndexedSplit(const std::uint8_t* values, const PaletteBytes& palette, unsigned entries, bool streaming,
-                    std::uint32_t width, std::uint32_t* out) {
+                         std::uint32_t width, std::uint32_t* out) {
     if (entries <= 64) {
         convertIndexedEntries<64>(values, palette, streaming, width, out);
     } else if (entries <= 128) {
@@ -354,8 +351,6 @@ void convertIndexedSplit(const std::uint8_t* values, const PaletteBytes& palette
         convertIndexedEntries<256>(values, palette, streaming, width, out);
     }
 }
-
-
 
 // ---- The table's forms ----
 
