@@ -176,7 +176,7 @@ inline void convertHoldFrom(const std::uint8_t* values, const LookupTables& t, s
     }
 }
 
-// The keep and set halves of a value's hold step, each read on its own.
+// The keep and set halves of a value's hold step.
 struct HoldHalves {
     std::uint32_t keep, set;
 };
